@@ -1,0 +1,93 @@
+#pragma once
+// Settings of the simulated readout interface. Users set the first few in the [Simulator]
+// section of settings.ini (Enabled, Source, Activity, Chips, Seed); the rest are for tests
+// and benchmarks. Values out of range are replaced by their defaults (sanitized()).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tarvio {
+
+// Radioactive source in front of the simulated detector.
+enum class SimSource : std::uint8_t {
+    Am241, // 59.54 keV with the Np L X-rays at 13.9, 17.8, 20.8 and 26.3 keV
+    Co57,  // 122.06 and 136.47 keV
+    Cs137, // 661.7 keV and the 32 keV Ba K X-ray
+};
+
+// Chips on the simulated chipboard.
+enum class SimChipKind : std::uint8_t {
+    Medipix2, // plain Medipix2, 13-bit counters, identifier taken from the USB description
+    Mxr,      // Medipix2 MXR, 14-bit counters
+    Timepix,  // Timepix, 14-bit counters
+};
+
+struct SimulatorConfig {
+    bool enabled = true;
+    SimSource source = SimSource::Am241;
+    double activity = 2000.0; // decays per second seen by the detector
+    int chips = 1;            // 1..4
+    SimChipKind chipKind = SimChipKind::Medipix2;
+    int resetRetries = 0;    // extra "!Unit is on line. " prefixes in the reset answer
+    std::uint64_t seed = 1;  // same seed, same pulses and frames
+    double wireRate = 1.0e6; // bytes per second reaching the receive queue
+    bool fastMode = false;   // no pacing: bytes at once, next pulse as soon as the queue empties
+    std::uint64_t pulseLimit = 0; // stop triggering after this many pulses (0 = no limit)
+    std::string serialNumber = "SIM0001";
+
+    static constexpr int MaxChips = 4;
+    static constexpr int MaxResetRetries = 16;
+    static constexpr double MaxActivity = 1.0e7;
+};
+
+// The config with every out-of-range value replaced by its default.
+inline SimulatorConfig sanitized(SimulatorConfig config) {
+    const SimulatorConfig defaults;
+    if (config.chips < 1 || config.chips > SimulatorConfig::MaxChips)
+        config.chips = defaults.chips;
+    if (!(config.activity > 0.0 && config.activity <= SimulatorConfig::MaxActivity))
+        config.activity = defaults.activity;
+    if (config.resetRetries < 0 || config.resetRetries > SimulatorConfig::MaxResetRetries)
+        config.resetRetries = defaults.resetRetries;
+    if (!(config.wireRate >= 1.0 && config.wireRate <= 1.0e10))
+        config.wireRate = defaults.wireRate;
+    if (config.serialNumber.empty() || config.serialNumber.size() > 16)
+        config.serialNumber = defaults.serialNumber;
+    return config;
+}
+
+// Names as written in settings.ini: "Am-241", "Co-57", "Cs-137" (case-insensitive, the hyphen
+// optional). Returns false and leaves `source` alone for any other text.
+inline bool parseSimSource(std::string_view text, SimSource& source) {
+    std::string key;
+    for (char c : text) {
+        if (c == '-' || c == ' ' || c == '\t')
+            continue;
+        key += static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+    }
+    if (key == "am241") {
+        source = SimSource::Am241;
+    } else if (key == "co57") {
+        source = SimSource::Co57;
+    } else if (key == "cs137") {
+        source = SimSource::Cs137;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+inline const char* simSourceName(SimSource source) {
+    switch (source) {
+    case SimSource::Co57:
+        return "Co-57";
+    case SimSource::Cs137:
+        return "Cs-137";
+    case SimSource::Am241:
+        break;
+    }
+    return "Am-241";
+}
+
+} // namespace tarvio
