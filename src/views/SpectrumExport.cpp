@@ -1,0 +1,52 @@
+#include "views/SpectrumExport.h"
+
+#include "views/AtomicFile.h"
+#include "views/TextFormat.h"
+
+namespace tarvio {
+
+namespace {
+
+// Counts are unsigned 32-bit; printing them through a signed format would turn the largest
+// into negative numbers.
+void appendLine(std::string& out, std::uint32_t count) {
+    out += '\t';
+    appendDecimal(out, count);
+    out += "\r\n";
+}
+
+} // namespace
+
+std::string spectrumText(const Spectrum& spectrum) {
+    std::string text;
+    text.reserve(spectrum.validChannels() * 16);
+    for (std::uint32_t i = 0; i < spectrum.validChannels(); ++i) {
+        appendDecimal(text, i);
+        appendLine(text, spectrum.counts[i]);
+    }
+    return text;
+}
+
+std::string calibratedSpectrumText(const Spectrum& spectrum, const CalibrationLine& line) {
+    std::string text;
+    text.reserve(spectrum.validChannels() * 24);
+    for (std::uint32_t i = 0; i < spectrum.validChannels(); ++i) {
+        appendFixed(text, line.energy(i), 4);
+        appendLine(text, spectrum.counts[i]);
+    }
+    return text;
+}
+
+SaveResult Spectrum::saveText(const std::string& path) const {
+    return writeFileAtomically(path, spectrumText(*this));
+}
+
+SaveResult Spectrum::saveCalibratedText(const std::string& path, const CalibrationPoint& point1,
+                                        const CalibrationPoint& point2) const {
+    const auto line = CalibrationLine::fromPoints(point1, point2);
+    if (!line)
+        return SaveResult::failure(CalibrationUndefinedText);
+    return writeFileAtomically(path, calibratedSpectrumText(*this, *line));
+}
+
+} // namespace tarvio

@@ -1,0 +1,16 @@
+#pragma once
+// The spectrum as tab-separated text: one line per channel, CR LF after every line, no
+// header. Channel/count lines read "<channel>\t<count>", energy/count lines
+// "<keV with four decimals>\t<count>", always with a point as decimal separator.
+
+#include "views/Spectrum.h"
+
+#include <string>
+
+namespace tarvio {
+
+std::string spectrumText(const Spectrum& spectrum);
+// The energies of the given line; the caller has checked that the line is defined.
+std::string calibratedSpectrumText(const Spectrum& spectrum, const CalibrationLine& line);
+
+} // namespace tarvio
