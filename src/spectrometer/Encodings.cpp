@@ -84,10 +84,14 @@ const SpreadTable& spreadTable() {
     return table;
 }
 
+long long floorDiv8(long long v) {
+    return v >= 0 ? v / 8 : -((-v + 7) / 8);
+}
+
 // Eight bits of a block read as a big-endian bit string, starting at bit `bitPos`, which may
 // lie before the block or past its end: bits outside the block read as zero.
 std::uint8_t bitsAt(const std::uint8_t* block, std::size_t count, long long bitPos) {
-    const long long q = bitPos >= 0 ? bitPos / 8 : -((-bitPos + 7) / 8);
+    const long long q = floorDiv8(bitPos);
     const int r = static_cast<int>(bitPos - q * 8);
     const auto byteAt = [&](long long i) -> unsigned {
         return (i >= 0 && static_cast<unsigned long long>(i) < count) ? block[i] : 0u;
@@ -108,9 +112,22 @@ void decodeBlock(const std::uint8_t* block, int planes, int shift, std::uint16_t
     for (std::size_t r = 0; r < Rows; ++r) {
         const std::uint8_t* row = block + r * rowBytes;
         if (shift != 0) {
-            for (std::size_t i = 0; i < rowBytes; ++i) {
-                const long long pos = static_cast<long long>(r * rowBytes + i) * 8 - shift;
-                shifted[i] = bitsAt(block, ChipBlockBytes, pos);
+            const long long first = static_cast<long long>(r * rowBytes) * 8 - shift;
+            const long long q = floorDiv8(first);
+            const int rem = static_cast<int>(first - q * 8);
+            if (q >= 0 &&
+                q + static_cast<long long>(rowBytes) < static_cast<long long>(ChipBlockBytes)) {
+                // Inside the block: every source byte exists, no per-byte checks needed.
+                const std::uint8_t* src = block + q;
+                for (std::size_t i = 0; i < rowBytes; ++i) {
+                    shifted[i] =
+                        static_cast<std::uint8_t>((src[i] << rem) | (src[i + 1] >> (8 - rem)));
+                }
+            } else {
+                for (std::size_t i = 0; i < rowBytes; ++i) {
+                    shifted[i] =
+                        bitsAt(block, ChipBlockBytes, first + static_cast<long long>(i) * 8);
+                }
             }
             row = shifted;
         }
