@@ -1,0 +1,38 @@
+#pragma once
+// The program's settings between runs: settings.ini next to the executable. Read once when
+// the main window is built, written once when it closes; in between the values live in the
+// window's AppSettings and the spectrum graph's two calibration points.
+
+#include "views/Calibration.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tarvio {
+
+struct AppSettings {
+    std::int32_t biasMinVolts = 16; // the voltage bias code 255 stands for
+    std::int32_t biasMaxVolts = 71; // the voltage bias code 1 stands for
+    double delaySeconds = 0.2;      // interval of the periodic measurement
+};
+
+// The folder of the running executable (through /proc/self/exe) plus "settings.ini", so the
+// file does not depend on the current directory.
+std::string settingsPath();
+
+// Reads the file into settings and the two points. Never fails: a missing file, section or
+// key, an empty value or one that does not parse gives that key's built-in default.
+void loadSettings(const std::string& path, AppSettings& settings, CalibrationPoint& point1,
+                  CalibrationPoint& point2);
+
+// Writes the seven keys into the file, keeping everything else in it. The file is replaced
+// whole or not at all; on failure throws AppError "Unable to write to <path>" and the file
+// stays as it was. A file without write permission counts as a failure, even for root.
+void saveSettings(const std::string& path, const AppSettings& settings,
+                  const CalibrationPoint& point1, const CalibrationPoint& point2);
+
+// Delay in whole milliseconds as written to the file: halves go up (12.5 ms gives 13), so a
+// value read from the file is written back unchanged; saturates at the 32-bit limits.
+std::int32_t delayMilliseconds(double delaySeconds);
+
+} // namespace tarvio
