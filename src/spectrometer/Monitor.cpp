@@ -1,0 +1,157 @@
+#include "spectrometer/Monitor.h"
+
+#include "driver/TimeSource.h"
+#include "link/CommandResponse.h"
+#include "link/DeviceLink.h"
+#include "link/Interfaces.h"
+#include "link/Locks.h"
+#include "link/PrecisionClock.h"
+#include "link/Protocol.h"
+#include "link/Report.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+namespace tarvio {
+
+namespace {
+
+constexpr double BusySleep = 0.0;   // after a pass that received something: poll again at once
+constexpr double IdleSleep = 0.050; // after an idle pass
+constexpr double StopPoll = 0.010;  // while waiting for the thread to finish
+
+constexpr char DeadlockCaption[] = "Critical Error";
+constexpr char DeadlockText[] =
+    "Dead lock in monitoring thread.\rTry to save your data now!\rAborting ...";
+
+struct MonitorState {
+    std::mutex mutex; // guards thread and the watchdog settings
+    std::thread thread;
+    std::atomic<bool> stopRequest{false};
+    std::atomic<bool> running{false};
+    double watchdogSeconds = DefaultWatchdogSeconds;
+    DeadlockHandler deadlockHandler;
+};
+
+MonitorState& state() {
+    // Never destroyed: a thread still held at exit must not meet a dead state.
+    static MonitorState* s = new MonitorState;
+    return *s;
+}
+
+[[noreturn]] void defaultDeadlockHandler() {
+    ShowErrorBox(DeadlockCaption, DeadlockText);
+    std::abort();
+}
+
+void monitorLoop() {
+    MonitorState& s = state();
+    DeviceLink link;
+    QrxCommandResponse record(false);
+    ThreadPriorityBoost boost(ThreadPriorityTimeCritical);
+    while (!s.stopRequest.load(std::memory_order_acquire)) {
+        int received = 0;
+        for (int i = 0; i < RegisteredCount(); ++i) {
+            // The message points into the interface's receive buffer, which the next
+            // reception (a command on the window thread) overwrites: keep the link lock until
+            // the hook is done with it.
+            QrxCriticalSection linkLock;
+            DeviceDescr* descr = RegisteredInterface(i);
+            if (!descr) {
+                continue;
+            }
+            link.Attach(descr);
+            ClearReport(link);
+            if (ReceiveMessage(link, record)) {
+                // Code 0: a message the receive path has already handed on itself.
+                if (record.code != 0) {
+                    CallMessageHook(link, record);
+                }
+                ++received;
+            }
+        }
+        timeSource().sleepFor(received > 0 ? BusySleep : IdleSleep);
+    }
+    s.running.store(false, std::memory_order_release);
+}
+
+} // namespace
+
+bool StartMonitor() {
+    MonitorState& s = state();
+    QrxCriticalSection linkLock;
+    std::lock_guard<std::mutex> guard(s.mutex);
+    if (s.thread.joinable()) {
+        if (!s.stopRequest.load(std::memory_order_acquire)) {
+            return true;
+        }
+        // A thread asked to stop from within itself: let it finish before starting anew.
+        if (s.thread.get_id() == std::this_thread::get_id()) {
+            return true;
+        }
+        s.thread.join();
+    }
+    s.stopRequest.store(false, std::memory_order_release);
+    s.running.store(true, std::memory_order_release);
+    try {
+        s.thread = std::thread(monitorLoop);
+    } catch (const std::system_error&) {
+        s.running.store(false, std::memory_order_release);
+        return false;
+    }
+    return true;
+}
+
+bool StopMonitor() {
+    MonitorState& s = state();
+    s.stopRequest.store(true, std::memory_order_release);
+
+    std::unique_lock<std::mutex> guard(s.mutex);
+    if (!s.thread.joinable()) {
+        return true;
+    }
+    if (s.thread.get_id() == std::this_thread::get_id()) {
+        return true; // the thread ends after this pass and is released by the next start
+    }
+    const double limit = s.watchdogSeconds;
+    const DeadlockHandler handler = s.deadlockHandler;
+    guard.unlock();
+
+    PrecisionClock& clock = PrecisionClock::instance();
+    const double t0 = clock.Now();
+    while (s.running.load(std::memory_order_acquire)) {
+        timeSource().sleepFor(StopPoll);
+        if (clock.Now() - t0 > limit) {
+            if (handler) {
+                handler();
+            } else {
+                defaultDeadlockHandler();
+            }
+            if (s.running.load(std::memory_order_acquire)) {
+                return false;
+            }
+        }
+    }
+
+    guard.lock();
+    if (s.thread.joinable()) {
+        s.thread.join();
+    }
+    return true;
+}
+
+bool MonitorRunning() {
+    return state().running.load(std::memory_order_acquire);
+}
+
+void SetMonitorWatchdog(double limitSeconds, DeadlockHandler handler) {
+    MonitorState& s = state();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    s.watchdogSeconds = limitSeconds;
+    s.deadlockHandler = std::move(handler);
+}
+
+} // namespace tarvio

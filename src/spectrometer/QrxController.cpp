@@ -1,0 +1,244 @@
+#include "spectrometer/QrxController.h"
+
+#include "link/CommandTable.h"
+#include "link/Interfaces.h"
+#include "link/Protocol.h"
+#include "link/Report.h"
+#include "spectrometer/Commands.h"
+#include "spectrometer/InterfaceReset.h"
+#include "spectrometer/Monitor.h"
+#include "spectrometer/ScopeDecoding.h"
+
+#include <atomic>
+#include <cstring>
+
+namespace tarvio {
+
+namespace {
+
+constexpr std::uint8_t ScopeDataCode = '$';
+constexpr std::uint8_t ScopeMode = 2;
+constexpr std::uint8_t ScopeFinalByte = 15;
+constexpr std::uint8_t TriggerMode = 12;
+constexpr std::uint8_t IntervalTimerMode = 16;
+constexpr std::uint8_t ThresholdDacChannel = 0;
+constexpr int ThresholdMonitorChannel = 9;
+constexpr int DeviceListSize = 1024;
+
+// The controller the link layer's hooks reach.
+std::atomic<TQrxController*> currentController{nullptr};
+
+void messageHook(DeviceLink& link, QrxCommandResponse& message, std::int32_t) {
+    if (TQrxController* controller = currentController.load(std::memory_order_acquire)) {
+        controller->OnBackgroundMessage(link, message);
+    }
+}
+
+void reportHook(DeviceLink& link, std::int32_t) {
+    if (TQrxController* controller = currentController.load(std::memory_order_acquire)) {
+        controller->OnLinkReport(link);
+    }
+}
+
+// A code as a character that keeps a log line whole and readable.
+char printableCode(std::uint8_t code) {
+    return code >= 0x20 && code < 0x7F ? char(code) : '.';
+}
+
+} // namespace
+
+TQrxController::TQrxController() {
+    InstallChipDetection();
+    pulse.clear();
+    spectrum.clear();
+    currentController.store(this, std::memory_order_release);
+}
+
+TQrxController::~TQrxController() {
+    // A failed Open leaves the thread running, so stop it whether or not an interface is open.
+    StopMonitor();
+    if (opened_) {
+        Close();
+    }
+    QrxCriticalSection linkLock;
+    TQrxController* self = this;
+    if (currentController.compare_exchange_strong(self, nullptr, std::memory_order_acq_rel)) {
+        // Reports go back to error boxes rather than to a log that no longer exists.
+        SetReportHook(nullptr, 0);
+        SetMessageHook(nullptr, 0);
+    }
+}
+
+void TQrxController::ListDevices(std::vector<std::string>& list) {
+    char buffer[DeviceListSize] = {};
+    const std::int32_t compatible = ListInterfaces(Medipix2Any, buffer, DeviceListSize);
+    std::size_t offset = 0;
+    for (std::int32_t i = 0; i < compatible && offset < DeviceListSize; ++i) {
+        const std::size_t length = strnlen(buffer + offset, DeviceListSize - offset);
+        if (length == 0 || offset + length >= DeviceListSize) {
+            break; // the rest did not fit the buffer
+        }
+        list.emplace_back(buffer + offset, length);
+        offset += length + 1;
+    }
+}
+
+bool TQrxController::Open(const std::string& name) {
+    logLine("Opening device " + name + "...");
+    if (opened_) {
+        Close();
+    }
+    DeviceDescr* descr = OpenInterface(name.c_str(), true, false);
+    link.Attach(descr);
+    deviceName_ = name;
+    opened_ = descr != nullptr;
+    SetMessageHook(&messageHook, 0);
+    StartMonitor();
+    SetReportHook(&reportHook, 0);
+    if (opened_) {
+        logLine("Device " + name + " opened.");
+    } else {
+        logLine("Device " + name + " could not be opened!");
+    }
+    return opened_;
+}
+
+void TQrxController::Close() {
+    StopMonitor();
+    CloseInterface(link, true);
+    opened_ = false;
+    logLine("Device " + deviceName_ + " closed.");
+}
+
+void TQrxController::SetLogHandler(LogHandler handler) {
+    auto next = handler ? std::make_shared<const LogHandler>(std::move(handler)) : nullptr;
+    std::lock_guard<std::mutex> guard(handlerMutex_);
+    logHandler_.swap(next);
+}
+
+void TQrxController::SetPulseHandler(PulseHandler handler) {
+    auto next = handler ? std::make_shared<const PulseHandler>(std::move(handler)) : nullptr;
+    std::lock_guard<std::mutex> guard(handlerMutex_);
+    pulseHandler_.swap(next);
+}
+
+std::shared_ptr<const LogHandler> TQrxController::currentLogHandler() const {
+    std::lock_guard<std::mutex> guard(handlerMutex_);
+    return logHandler_;
+}
+
+std::shared_ptr<const PulseHandler> TQrxController::currentPulseHandler() const {
+    std::lock_guard<std::mutex> guard(handlerMutex_);
+    return pulseHandler_;
+}
+
+void TQrxController::SetSampleCount(std::uint16_t count) {
+    sampleCount_ = count;
+}
+
+bool TQrxController::ConfigureScope() {
+    return ScopeConfigure(link, ScopeMode, sampleCount_, ScopeFinalByte);
+}
+
+bool TQrxController::ArmMeasurement(double delaySeconds) {
+    return SetupTrigger(link, TriggerMode) &&
+           SetupIntervalTimer(link, delaySeconds, IntervalTimerMode);
+}
+
+bool TQrxController::StartMeasurement() {
+    return StartWaitingForTrigger(link);
+}
+
+bool TQrxController::StopMeasurement() {
+    return StopWaitingForTrigger(link) && StopIntervalTimer(link);
+}
+
+bool TQrxController::SingleShot() {
+    return SingleShotScope(link);
+}
+
+bool TQrxController::SetThreshold(double volts) {
+    const std::uint16_t code = VoltsToDacCode(volts);
+    ClearReport(link);
+    return SetInterfaceDac(link, ThresholdDacChannel, code);
+}
+
+bool TQrxController::SetBias(std::uint8_t code) {
+    return SetBiasVoltage(link, code);
+}
+
+bool TQrxController::ReadMonitor() {
+    AdcReadings readings{};
+    if (!ReadAdcMonitor(link, readings)) {
+        return false; // the earlier readings stay
+    }
+    monitorThreshold_ = DacCodeToVolts(readings[ThresholdMonitorChannel]);
+    QrxControllerCriticalSection lock(*this);
+    monitorReading2_ = readings[2];
+    monitorReading3_ = readings[3];
+    return true;
+}
+
+std::int32_t TQrxController::monitorReading2() const {
+    QrxControllerCriticalSection lock(*this);
+    return monitorReading2_;
+}
+
+std::int32_t TQrxController::monitorReading3() const {
+    QrxControllerCriticalSection lock(*this);
+    return monitorReading3_;
+}
+
+void TQrxController::Snapshot(PulseBuffer& pulseCopy, Spectrum& spectrumCopy) const {
+    QrxControllerCriticalSection lock(*this);
+    pulseCopy.copyFrom(pulse);
+    spectrumCopy.copyFrom(spectrum);
+}
+
+void TQrxController::ClearRecords() {
+    QrxControllerCriticalSection lock(*this);
+    pulse.clear();
+    spectrum.clear();
+}
+
+void TQrxController::OnBackgroundMessage(DeviceLink& messageLink, QrxCommandResponse& message) {
+    if (message.code == ScopeDataCode) {
+        handleScopeData(message);
+    } else if (message.messageText) {
+        Report(messageLink, ErrorCode::Message, "%.255s", message.messageText);
+    } else {
+        Report(messageLink, ErrorCode::GeneralError,
+               "Unhandled background message: [%c = 0x%02x .. \"%s\"]", printableCode(message.code),
+               static_cast<unsigned>(message.code), CommandName(message.code));
+    }
+}
+
+void TQrxController::handleScopeData(const QrxCommandResponse& message) {
+    const std::size_t length = message.count > 0 ? static_cast<std::size_t>(message.count) : 0;
+    {
+        QrxControllerCriticalSection lock(*this);
+        ScopeMonitorReadings readings{monitorReading2_, monitorReading3_};
+        if (!AccumulateScopeData(message.data, length, pulse, spectrum, readings)) {
+            return;
+        }
+        monitorReading2_ = readings.reading2;
+        monitorReading3_ = readings.reading3;
+    }
+    if (const auto handler = currentPulseHandler()) {
+        (*handler)();
+    }
+}
+
+void TQrxController::OnLinkReport(DeviceLink& reportLink) {
+    if (IsError(reportLink.level)) {
+        log(reportLink.text);
+    }
+}
+
+void TQrxController::log(const char* line) {
+    if (const auto handler = currentLogHandler()) {
+        (*handler)(line);
+    }
+}
+
+} // namespace tarvio

@@ -1,0 +1,136 @@
+#pragma once
+// The one object through which the window reaches a readout interface: it lists, opens and
+// closes interfaces, forwards log lines, turns the interface's scope data into the last pulse
+// and the spectrum, and offers the few measurement operations the window needs.
+//
+// Threads: every operation runs on the calling (window) thread. The monitoring thread calls
+// OnBackgroundMessage and, through reports, OnLinkReport; so the log and pulse handlers may
+// run on it and must hand any window work over to the window thread. `pulse`, `spectrum` and
+// the two monitor readings are shared with that thread: touch them only while holding a
+// QrxControllerCriticalSection (or use Snapshot / ClearRecords, which take it).
+//
+// One controller per process: the link layer's hooks reach the current one.
+
+#include "link/CommandResponse.h"
+#include "link/DeviceLink.h"
+#include "link/Locks.h"
+#include "views/PulseBuffer.h"
+#include "views/Spectrum.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace tarvio {
+
+// Receives one log line (NUL-terminated). May run on the monitoring thread.
+using LogHandler = std::function<void(const char* line)>;
+// Called once after every stored pulse. May run on the monitoring thread.
+using PulseHandler = std::function<void()>;
+
+// Samples per pulse until the window chooses another count.
+constexpr std::uint16_t DefaultSampleCount = 450;
+
+class TQrxController {
+public:
+    TQrxController();
+    // Stops the monitoring thread and closes the interface, also in the middle of a
+    // measurement.
+    ~TQrxController();
+    TQrxController(const TQrxController&) = delete;
+    TQrxController& operator=(const TQrxController&) = delete;
+
+    // Appends the description of every compatible interface, in the driver's order.
+    void ListDevices(std::vector<std::string>& list);
+    // Closes any open interface, opens this one (reset and chip detection included) and
+    // starts the monitoring thread. Returns whether the interface is open.
+    bool Open(const std::string& name);
+    // Stops the monitoring thread, then closes the interface. Logs even when none was open.
+    void Close();
+
+    void SetLogHandler(LogHandler handler);
+    void SetPulseHandler(PulseHandler handler);
+    // Stored for the next ConfigureScope; sends nothing.
+    void SetSampleCount(std::uint16_t count);
+
+    // Every command operation returns whether the interface answered; failures have already
+    // been reported through the log.
+    bool ConfigureScope();                    // scope mode 2, sampleCount, final byte 15
+    bool ArmMeasurement(double delaySeconds); // trigger 12, then interval timer (mode 16)
+    bool StartMeasurement();                  // start waiting for triggers
+    bool StopMeasurement();                   // stop waiting for triggers, then the timer
+    bool SingleShot();                        // one pulse, arriving as scope data
+    bool SetThreshold(double volts);          // DAC channel 0
+    bool SetBias(std::uint8_t code);          // 0 switches the bias off
+    bool ReadMonitor();                       // threshold and monitor channels 2 and 3
+
+    bool opened() const { return opened_; }
+    const std::string& deviceName() const { return deviceName_; }
+    std::uint16_t sampleCount() const { return sampleCount_; }
+    // Threshold read back by the last successful ReadMonitor, volts.
+    double monitorThreshold() const { return monitorThreshold_; }
+    // The last readings of monitor channels 2 and 3 (12-bit codes); take the data lock.
+    std::int32_t monitorReading2() const;
+    std::int32_t monitorReading3() const;
+
+    // Copies the last pulse and the spectrum under the data lock.
+    void Snapshot(PulseBuffer& pulseCopy, Spectrum& spectrumCopy) const;
+    // Clears the last pulse and the spectrum under the data lock.
+    void ClearRecords();
+
+    // The hooks the link layer calls (through the current controller).
+    void OnBackgroundMessage(DeviceLink& messageLink, QrxCommandResponse& message);
+    void OnLinkReport(DeviceLink& reportLink);
+
+    // The controller's own link: every command goes through it and it keeps the last report.
+    DeviceLink link;
+
+    // Guarded by the data lock.
+    PulseBuffer pulse;
+    Spectrum spectrum;
+
+private:
+    friend class QrxControllerCriticalSection;
+
+    void log(const char* line);
+    void logLine(const std::string& line) { log(line.c_str()); }
+    void handleScopeData(const QrxCommandResponse& message);
+
+    std::string deviceName_;
+    bool opened_ = false;
+    std::uint16_t sampleCount_ = DefaultSampleCount;
+    double monitorThreshold_ = 0.0;
+
+    // Handlers are replaced on the window thread and called on either thread: callers take
+    // their own reference, so a replacement never destroys a handler that is running.
+    mutable std::mutex handlerMutex_;
+    std::shared_ptr<const LogHandler> logHandler_;
+    std::shared_ptr<const PulseHandler> pulseHandler_;
+    std::shared_ptr<const LogHandler> currentLogHandler() const;
+    std::shared_ptr<const PulseHandler> currentPulseHandler() const;
+
+    mutable MCriticalSection dataLock_;
+    std::int32_t monitorReading2_ = 0; // guarded by dataLock_
+    std::int32_t monitorReading3_ = 0; // guarded by dataLock_
+};
+
+// Holds the controller's data lock for its lifetime. Never send, receive or call a handler
+// while holding it; a thread that also needs the link lock takes that one first.
+class QrxControllerCriticalSection {
+public:
+    explicit QrxControllerCriticalSection(const TQrxController& controller)
+        : lock_(controller.dataLock_) {
+        lock_.Enter();
+    }
+    ~QrxControllerCriticalSection() { lock_.Leave(); }
+    QrxControllerCriticalSection(const QrxControllerCriticalSection&) = delete;
+    QrxControllerCriticalSection& operator=(const QrxControllerCriticalSection&) = delete;
+
+private:
+    MCriticalSection& lock_;
+};
+
+} // namespace tarvio
