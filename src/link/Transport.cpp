@@ -1,0 +1,272 @@
+#include "link/Transport.h"
+
+#include "driver/TimeSource.h"
+#include "link/DeviceDescr.h"
+#include "link/Interfaces.h"
+#include "link/Locks.h"
+#include "link/PrecisionClock.h"
+#include "link/Report.h"
+#include "link/TransportLimits.h"
+
+#include <cstring>
+
+namespace tarvio {
+
+namespace {
+
+constexpr double DefaultWaitTimeout = 1.5;
+
+// The driver handle of the link's interface. A link whose interface is gone is reported and
+// never touched: its description may already be freed.
+bool linkedHandle(DeviceLink& link, DriverHandle& handle) {
+    if (!IsRegistered(link.device)) {
+        Report(link, ErrorCode::BadDeviceHandle, "Invalid device handle.");
+        return false;
+    }
+    handle = link.device->handle;
+    return true;
+}
+
+// The deadlines and poll interval shared by the three waits.
+struct WaitClock {
+    double deadline;
+    double gap;
+    double gapDeadline;
+    double pollInterval;
+    double hardLimit; // ends a wait on a stream that never stops flowing
+
+    WaitClock(double timeout, double gapSeconds) {
+        const double start = PrecisionClock::instance().Now();
+        const double effective = timeout > 0 ? timeout : DefaultWaitTimeout;
+        deadline = start + effective;
+        gap = gapSeconds;
+        gapDeadline = start + gapSeconds;
+        pollInterval = gapSeconds > 0 && gapSeconds < 0.03 ? 0.0 : 0.01;
+        hardLimit = deadline + FlowingStreamGrace;
+    }
+
+    // Called while the queue is empty: false when a time limit has passed, else sleeps.
+    bool idle() const {
+        const double now = PrecisionClock::instance().Now();
+        if (now > deadline || (gap > 0 && now > gapDeadline)) {
+            return false;
+        }
+        timeSource().sleepFor(pollInterval);
+        return true;
+    }
+
+    // Called for each received byte: false when bytes have kept flowing far past the deadline.
+    bool flowing() const { return PrecisionClock::instance().Now() <= hardLimit; }
+
+    void restartGap() {
+        if (gap > 0) {
+            gapDeadline = PrecisionClock::instance().Now() + gap;
+        }
+    }
+};
+
+} // namespace
+
+std::uint32_t QueueDepth(DeviceLink& link) {
+    QrxStatLeveler level(link);
+    DriverHandle handle = 0;
+    if (!linkedHandle(link, handle)) {
+        return 0;
+    }
+    std::uint32_t rx = 0;
+    const DriverStatus status = DriverGetStatus(handle, &rx, nullptr, nullptr);
+    if (status != DRV_OK) {
+        Report(link, ErrorCode::DeviceNotResponding, "Can't determine queue depth - %s",
+               StatusText(status));
+        return 0;
+    }
+    return rx;
+}
+
+std::uint32_t Receive(DeviceLink& link, void* buffer, std::uint32_t count, std::uint32_t size) {
+    QrxStatLeveler level(link);
+    if (!buffer) {
+        return 0;
+    }
+    if (count == 0) {
+        count = QueueDepth(link);
+    }
+    if (size == 0) {
+        size = count + 1;
+    } else if (count > size) {
+        count = size;
+    }
+    if (count == 0) {
+        return 0;
+    }
+    DriverHandle handle = 0;
+    if (!linkedHandle(link, handle)) {
+        return 0;
+    }
+    std::uint32_t read = 0;
+    const DriverStatus status = DriverRead(handle, buffer, count, &read);
+    if (status != DRV_OK) {
+        Report(link, ErrorCode::DeviceNotResponding, "Can't receive - %s", StatusText(status));
+        return 0;
+    }
+    if (read > count) {
+        read = count; // a driver never returns more than asked; hold the bound regardless
+    }
+    if (read < size) {
+        static_cast<std::uint8_t*>(buffer)[read] = 0;
+    }
+    return read;
+}
+
+std::uint32_t Transmit(DeviceLink& link, const void* bytes, std::uint32_t length) {
+    QrxStatLeveler level(link);
+    if (!bytes) {
+        return 0;
+    }
+    if (length == 0) {
+        length = static_cast<std::uint32_t>(std::strlen(static_cast<const char*>(bytes)));
+    }
+    DriverHandle handle = 0;
+    if (!linkedHandle(link, handle)) {
+        return 0;
+    }
+    std::uint32_t written = 0;
+    const DriverStatus status = DriverWrite(handle, bytes, length, &written);
+    if (status != DRV_OK) {
+        Report(link, ErrorCode::TransmissionFailed, "Can't transmit - %s", StatusText(status));
+        return 0;
+    }
+    return written > length ? length : written;
+}
+
+std::int32_t WaitForByte(DeviceLink& link, std::uint8_t byte, double timeout, double gap) {
+    QrxStatLeveler level(link);
+    const WaitClock clock(timeout, gap);
+    std::int32_t skipped = 0;
+    for (;;) {
+        if (QueueDepth(link) == 0) {
+            if (!clock.idle()) {
+                return -skipped;
+            }
+            continue;
+        }
+        std::uint8_t received = 0;
+        if (Receive(link, &received, 1, 1) == 0) {
+            return -skipped;
+        }
+        if (received == byte) {
+            return skipped + 1;
+        }
+        ++skipped;
+        if (!clock.flowing()) {
+            return -skipped;
+        }
+    }
+}
+
+std::int32_t WaitForString(DeviceLink& link, const char* text, std::int32_t length, double timeout,
+                           double gap) {
+    QrxStatLeveler level(link);
+    if (!text) {
+        return 0;
+    }
+    if (length <= 0) {
+        length = static_cast<std::int32_t>(std::strlen(text));
+    }
+    if (length == 0) {
+        return 0;
+    }
+    const WaitClock clock(timeout, gap);
+    std::int32_t total = 0;
+    for (;;) {
+        // Start of a match: skip to the first character.
+        const double left = clock.deadline - PrecisionClock::instance().Now();
+        const std::int32_t first = WaitForByte(link, static_cast<std::uint8_t>(text[0]), left, gap);
+        if (first <= 0) {
+            Report(link, ErrorCode::DeviceNotResponding, "Searched string not detected.");
+            return -total;
+        }
+        total += first;
+        if (!clock.flowing()) {
+            return -total;
+        }
+        std::int32_t matched = 1;
+        bool restart = false;
+        while (matched < length && !restart) {
+            if (QueueDepth(link) == 0) {
+                if (!clock.idle()) {
+                    return -total;
+                }
+                continue;
+            }
+            std::uint8_t received = 0;
+            if (Receive(link, &received, 1, 1) == 0) {
+                Report(link, ErrorCode::DeviceNotResponding, "Searched string not detected.");
+                return -total;
+            }
+            ++total;
+            if (received == static_cast<std::uint8_t>(text[matched])) {
+                ++matched;
+            } else {
+                // The mismatching byte is not looked at again as a first character.
+                restart = true;
+            }
+        }
+        if (!restart) {
+            return total;
+        }
+    }
+}
+
+std::int32_t ReceiveUntil(DeviceLink& link, void* buffer, std::int32_t size,
+                          std::uint8_t terminator, double timeout, double gap) {
+    QrxStatLeveler level(link);
+    if (!buffer || size <= 0) {
+        return 0;
+    }
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    WaitClock clock(timeout, gap);
+    std::int32_t count = 0;
+    for (;;) {
+        if (QueueDepth(link) == 0) {
+            if (!clock.idle()) {
+                break;
+            }
+            continue;
+        }
+        if (Receive(link, bytes + count, 1, 1) == 0) {
+            break;
+        }
+        clock.restartGap();
+        if (bytes[count] == terminator) {
+            if (count + 1 < size) {
+                bytes[count + 1] = 0;
+            }
+            return count;
+        }
+        ++count;
+        if (count >= size) {
+            return -size;
+        }
+        if (!clock.flowing()) {
+            break;
+        }
+    }
+    bytes[count] = 0;
+    return -count;
+}
+
+bool Synchronize(DeviceLink& link) {
+    QrxStatLeveler level(link);
+    if (Transmit(link, " ", 1) != 1) {
+        Report(link, ErrorCode::TransmissionFailed, "Can't synchronize");
+        return false;
+    }
+    if (WaitForString(link, SyncPattern, SyncPatternLength, DefaultWaitTimeout, 0) <= 0) {
+        Report(link, ErrorCode::TimeoutError, "Synchronization failed");
+        return false;
+    }
+    return true;
+}
+
+} // namespace tarvio
