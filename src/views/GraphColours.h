@@ -1,0 +1,13 @@
+#pragma once
+// The colours both graphs draw with.
+
+#include "views/Canvas.h"
+
+namespace tarvio::graph_colours {
+
+inline constexpr Rgb Background{0, 0, 0};
+inline constexpr Rgb Grid{64, 64, 64}; // grid, axes and labels
+inline constexpr Rgb Green{0, 255, 0}; // threshold line, spectrum bars
+inline constexpr Rgb Red{255, 0, 0};   // waveform, cursor
+
+} // namespace tarvio::graph_colours

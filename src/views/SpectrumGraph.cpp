@@ -1,0 +1,248 @@
+#include "views/SpectrumGraph.h"
+
+#include "views/GraphColours.h"
+#include "views/Pixel.h"
+#include "views/TextFormat.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+namespace tarvio {
+
+using namespace graph_colours;
+
+SpectrumGraph::SpectrumGraph(Canvas& image) : image_(image) {
+    // The frame of a full view of an empty spectrum, so that a zoom or scroll that comes
+    // before the first draw works in a sensible frame.
+    xScale_ = static_cast<double>(plotWidth()) / SpectrumChannels;
+    yScale_ = plotHeight();
+}
+
+int SpectrumGraph::plotWidth() const {
+    return std::max(image_.width() - static_cast<int>(leftMargin_), 1);
+}
+
+int SpectrumGraph::plotHeight() const {
+    return std::max(image_.height() - static_cast<int>(bottomMargin_), 1);
+}
+
+void SpectrumGraph::setCursorChannel(int channel) {
+    cursorChannel_ = std::clamp(channel, 0, static_cast<int>(SpectrumChannels) - 1);
+}
+
+void SpectrumGraph::draw(const Spectrum& spectrum) {
+    drawRange(spectrum, firstChannel_, lastChannel_, lowCount_, highCount_);
+}
+
+void SpectrumGraph::drawRange(const Spectrum& spectrum, std::uint32_t first, std::uint32_t last,
+                              std::uint32_t low, std::uint32_t high) {
+    // The channel window always lies within the histogram.
+    last = std::min(last, SpectrumChannels);
+    first = std::min(first, last);
+    firstChannel_ = first;
+    lastChannel_ = last;
+    lowCount_ = low;
+    highCount_ = high;
+    spectrumMax_ = spectrum.maxCount;
+    const std::uint32_t top = high == AutoCount ? spectrum.maxCount : high;
+
+    const int W = image_.width();
+    const int H = image_.height();
+    const int PW = plotWidth();
+    const int PH = plotHeight();
+    const int left = static_cast<int>(leftMargin_);
+    const int base = H - static_cast<int>(bottomMargin_);
+
+    image_.setBrush(Background);
+    image_.fillRect(0, 0, W, H);
+
+    const std::uint32_t channels = last - first;
+    // A count window upside down (low above an automatic top) is taken as empty.
+    const std::uint32_t countRange = top >= low ? top - low : 0;
+    xScale_ = static_cast<double>(PW) / (channels == 0 ? 1 : channels);
+    yScale_ = static_cast<double>(PH) / (countRange == 0 ? 1 : countRange);
+
+    image_.setPen(Grid, PenStyle::Dotted);
+    image_.setFontColor(Grid);
+    image_.setBrush(Background);
+
+    const std::uint32_t xDiv = static_cast<std::uint32_t>(std::max(PW / 50, 1));
+    const std::uint32_t yDiv = static_cast<std::uint32_t>(std::max(PH / 30, 1));
+    const std::uint64_t channelStep = std::max<std::uint32_t>(channels / xDiv, 1);
+    const std::uint64_t countStep = std::max<std::uint32_t>(countRange / yDiv, 1);
+
+    // Without a defined line the axis keeps channel numbers rather than showing nonsense.
+    const std::optional<CalibrationLine> line = CalibrationLine::fromPoints(point1, point2);
+    const bool energyLabels = calibrated_ && line.has_value();
+
+    // Loop counters are 64-bit: a step added to a value near the top of the 32-bit range
+    // must end the loop, not wrap around and start it again.
+    std::string label;
+    for (std::uint64_t k = channelStep; k <= channels; k += channelStep) {
+        const int x = toPixel(left + k * xScale_);
+        image_.moveTo(x, 0);
+        image_.lineTo(x, H);
+        label.clear();
+        if (energyLabels)
+            appendFixed(label, line->energy(static_cast<double>(first + k)), 1);
+        else
+            appendDecimal(label, static_cast<std::int64_t>(first + k));
+        const TextSize size = image_.textExtent(label);
+        image_.textOut(x - 2 - size.width, H - size.height, label);
+    }
+    for (std::uint64_t m = 0; m <= countRange; m += countStep) {
+        const int y = toPixel(base - m * yScale_);
+        image_.moveTo(0, y);
+        image_.lineTo(W, y);
+        label.clear();
+        appendDecimal(label, static_cast<std::int64_t>(low + m));
+        image_.textOut(0, y + 2, label);
+    }
+
+    image_.setPen(Grid, PenStyle::Solid);
+    image_.moveTo(left, 0);
+    image_.lineTo(left, H);
+    image_.moveTo(0, base);
+    image_.lineTo(W, base);
+
+    image_.setPen(Green, PenStyle::Solid);
+    drawBars(spectrum, first, channels, low);
+
+    image_.setPen(Red, PenStyle::Solid);
+    cursorValue_ = spectrum.counts[static_cast<std::size_t>(cursorChannel_)];
+    const auto cursor = static_cast<std::uint32_t>(cursorChannel_);
+    if (cursorVisible_ && cursor >= first && cursor < last) {
+        const int xc = toPixel(left + (cursor - first) * xScale_);
+        // Unsigned like every difference of window values: a count below the window puts
+        // the marker far above the image, out of sight.
+        const int yc = toPixel(base - static_cast<std::uint32_t>(cursorValue_ - low) * yScale_);
+        image_.moveTo(xc, 0);
+        image_.lineTo(xc, base);
+        image_.ellipse(xc - 2, yc - 2, xc + 2, yc + 2);
+    }
+}
+
+void SpectrumGraph::drawBars(const Spectrum& spectrum, std::uint32_t first, std::uint32_t width,
+                             std::uint32_t low) {
+    const int left = static_cast<int>(leftMargin_);
+    const int base = image_.height() - static_cast<int>(bottomMargin_);
+    auto bar = [&](int x, std::uint32_t v) {
+        image_.moveTo(x, toPixel(base - (v - low) * yScale_));
+        image_.lineTo(x, base);
+    };
+
+    if (barDrawing_ == BarDrawing::EveryChannel) {
+        for (std::uint32_t i = 0; i < width; ++i) {
+            const std::uint32_t v = spectrum.counts[first + i];
+            if (v >= low)
+                bar(toPixel(left + i * xScale_), v);
+        }
+        return;
+    }
+
+    // Channels map to columns in ascending order; keep the tallest bar of each column.
+    int column = 0;
+    bool pending = false;
+    std::uint32_t tallest = 0;
+    for (std::uint32_t i = 0; i < width; ++i) {
+        const std::uint32_t v = spectrum.counts[first + i];
+        if (v < low)
+            continue;
+        const int x = toPixel(left + i * xScale_);
+        if (pending && x == column) {
+            tallest = std::max(tallest, v);
+            continue;
+        }
+        if (pending)
+            bar(column, tallest);
+        column = x;
+        tallest = v;
+        pending = true;
+    }
+    if (pending)
+        bar(column, tallest);
+}
+
+void SpectrumGraph::zoomToRect(int left, int top, int width, int height) {
+    if (left == -1 || top == -1 || width == -1 || height == -1) {
+        firstChannel_ = 0;
+        lastChannel_ = SpectrumChannels;
+        lowCount_ = 0;
+        highCount_ = AutoCount;
+        return;
+    }
+    const double margin = leftMargin_;
+    const int H = image_.height();
+    width = std::max(width, 0);
+    height = std::max(height, 0);
+
+    // Channels: the left edge goes to the nearest channel, the right edge is truncated.
+    std::int64_t newFirst = nearestAwayFromZero((left - margin) / xScale_) + firstChannel_;
+    newFirst = std::clamp<std::int64_t>(newFirst, 0, SpectrumChannels);
+    std::int64_t newLast = static_cast<std::int64_t>(
+                               std::trunc((static_cast<double>(left) + width - margin) / xScale_)) +
+                           firstChannel_;
+    newLast = std::min<std::int64_t>(newLast, SpectrumChannels);
+    if (newLast - newFirst > 0) {
+        firstChannel_ = static_cast<std::uint32_t>(newFirst);
+        lastChannel_ = static_cast<std::uint32_t>(newLast);
+    }
+
+    // Counts: a fixed window from now on, kept below the automatic marker.
+    constexpr std::int64_t maxFixed = AutoCount - 1;
+    const double b = bottomMargin_;
+    std::int64_t newLow =
+        nearestAwayFromZero((static_cast<double>(H) - top - height - b) / yScale_) + lowCount_;
+    newLow = std::clamp<std::int64_t>(newLow, 0, maxFixed);
+    std::int64_t newHigh =
+        nearestAwayFromZero((static_cast<double>(H) - top - b) / yScale_) + lowCount_;
+    newHigh = std::min(newHigh, maxFixed);
+    if (newHigh - newLow > 0) {
+        lowCount_ = static_cast<std::uint32_t>(newLow);
+        highCount_ = static_cast<std::uint32_t>(newHigh);
+    }
+}
+
+void SpectrumGraph::scrollTo(int firstChannel, int lowCount) {
+    if (firstChannel >= 0) {
+        const std::uint32_t width = lastChannel_ - firstChannel_;
+        const auto a = static_cast<std::uint32_t>(firstChannel);
+        if (a > SpectrumChannels - width) {
+            firstChannel_ = SpectrumChannels - width;
+            lastChannel_ = SpectrumChannels;
+        } else {
+            firstChannel_ = a;
+            lastChannel_ = a + width;
+        }
+    }
+    // An automatic count axis has no height to keep; scrolling it would wrap the window.
+    if (lowCount >= 0 && highCount_ != AutoCount) {
+        const std::uint32_t height = highCount_ - lowCount_;
+        const auto b = static_cast<std::uint32_t>(lowCount);
+        if (spectrumMax_ >= height && b > spectrumMax_ - height) {
+            lowCount_ = spectrumMax_ - height;
+            highCount_ = spectrumMax_;
+        } else {
+            const std::uint64_t newHigh = static_cast<std::uint64_t>(b) + height;
+            if (newHigh < AutoCount) {
+                lowCount_ = b;
+                highCount_ = static_cast<std::uint32_t>(newHigh);
+            }
+        }
+    }
+}
+
+ScrollInfo SpectrumGraph::getScrollInfo() const {
+    ScrollInfo info;
+    info.firstChannel = firstChannel_;
+    info.lowCount = lowCount_;
+    info.channelScrollMax = SpectrumChannels - (lastChannel_ - firstChannel_);
+    if (highCount_ != AutoCount) {
+        const std::uint32_t height = highCount_ - lowCount_;
+        info.countScrollMax = spectrumMax_ > height ? spectrumMax_ - height : 0;
+    }
+    return info;
+}
+
+} // namespace tarvio

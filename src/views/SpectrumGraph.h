@@ -1,0 +1,95 @@
+#pragma once
+// The pulse-height spectrum as a bar histogram, with the view state that goes with it: the
+// visible window in channels and counts, the cursor, and the energy calibration of the
+// channel axis.
+
+#include "views/Calibration.h"
+#include "views/Canvas.h"
+#include "views/Spectrum.h"
+
+#include <cstdint>
+
+namespace tarvio {
+
+// As the top of the count window: follow the spectrum's largest count at every draw.
+inline constexpr std::uint32_t AutoCount = 0xFFFFFFFFu;
+
+struct ScrollInfo {
+    std::uint32_t firstChannel = 0;
+    std::uint32_t lowCount = 0;
+    std::uint32_t channelScrollMax = 0;
+    std::uint32_t countScrollMax = 0;
+};
+
+// How bars are put on the canvas. Both give the same pixels: bars share one colour and all
+// end on the base line, so where several channels fall into one pixel column only the
+// tallest shows. Drawing only that one is what keeps a full redraw cheap.
+enum class BarDrawing { EveryChannel, TallestPerColumn };
+
+class SpectrumGraph {
+public:
+    explicit SpectrumGraph(Canvas& image);
+
+    // Draws in the stored window.
+    void draw(const Spectrum& spectrum);
+    // Stores the window (high may be AutoCount), then draws.
+    void drawRange(const Spectrum& spectrum, std::uint32_t first, std::uint32_t last,
+                   std::uint32_t low, std::uint32_t high);
+
+    void setCalibrated(bool calibrated) { calibrated_ = calibrated; }
+    bool calibrated() const { return calibrated_; }
+    // Held within the spectrum's channels.
+    void setCursorChannel(int channel);
+    int cursorChannel() const { return cursorChannel_; }
+    void setCursorVisible(bool visible) { cursorVisible_ = visible; }
+    bool cursorVisible() const { return cursorVisible_; }
+    // The count under the cursor as of the last draw.
+    std::uint32_t cursorValue() const { return cursorValue_; }
+
+    // A rectangle in image pixels, in the frame of the last draw; -1 in any argument resets
+    // the view to all channels and an automatic count axis.
+    void zoomToRect(int left, int top, int width, int height);
+    // A negative value leaves that axis alone. The count axis scrolls only while it is fixed.
+    void scrollTo(int firstChannel, int lowCount);
+    ScrollInfo getScrollInfo() const;
+
+    void setBarDrawing(BarDrawing mode) { barDrawing_ = mode; }
+
+    std::uint32_t firstChannel() const { return firstChannel_; }
+    std::uint32_t lastChannel() const { return lastChannel_; }
+    std::uint32_t lowCount() const { return lowCount_; }
+    std::uint32_t highCount() const { return highCount_; }
+    double xScale() const { return xScale_; }
+    double yScale() const { return yScale_; }
+    std::uint32_t spectrumMax() const { return spectrumMax_; }
+    std::uint32_t leftMargin() const { return leftMargin_; }
+    std::uint32_t bottomMargin() const { return bottomMargin_; }
+
+    // Read and written in place by the settings file and the calibration dialog.
+    CalibrationPoint point1;
+    CalibrationPoint point2;
+
+private:
+    int plotWidth() const;
+    int plotHeight() const;
+    void drawBars(const Spectrum& spectrum, std::uint32_t first, std::uint32_t width,
+                  std::uint32_t low);
+
+    Canvas& image_;
+    double xScale_;
+    double yScale_;
+    std::uint32_t firstChannel_ = 0;
+    std::uint32_t lastChannel_ = SpectrumChannels;
+    std::uint32_t lowCount_ = 0;
+    std::uint32_t highCount_ = AutoCount;
+    bool calibrated_ = false;
+    std::uint32_t spectrumMax_ = 0;
+    int cursorChannel_ = 0;
+    std::uint32_t cursorValue_ = 0;
+    bool cursorVisible_ = false;
+    std::uint32_t leftMargin_ = 15;
+    std::uint32_t bottomMargin_ = 15;
+    BarDrawing barDrawing_ = BarDrawing::TallestPerColumn;
+};
+
+} // namespace tarvio
