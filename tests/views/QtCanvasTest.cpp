@@ -1,0 +1,206 @@
+#include "views/qt/QtCanvas.h"
+#include "views/GraphColours.h"
+#include "views/Pixel.h"
+#include "views/PulseGraph.h"
+#include "views/SpectrumGraph.h"
+
+#include <QGuiApplication>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+
+using namespace tarvio;
+using namespace tarvio::graph_colours;
+
+namespace {
+
+constexpr int SW = 321, SH = 273, Base = 258;
+
+QRgb q(Rgb c) {
+    return qRgb(c.r, c.g, c.b);
+}
+
+QRgb at(const QtCanvas& canvas, int x, int y) {
+    return canvas.image().pixel(x, y) | 0xFF000000u;
+}
+
+void save(const QtCanvas& canvas, const std::string& name) {
+    const std::string path = std::string(TARVIO_TEST_OUTPUT_DIR) + "/" + name;
+    EXPECT_TRUE(canvas.image().save(QString::fromStdString(path), "PNG")) << path;
+}
+
+// Two peaks on a falling background with Poisson noise, as a measurement would give.
+Spectrum realisticSpectrum(unsigned seed, double scale) {
+    std::mt19937 rng(seed);
+    Spectrum s;
+    s.clear();
+    for (std::uint32_t c = 0; c < SpectrumChannels; ++c) {
+        const double mean = scale * (40.0 * std::exp(-c / 600.0) +
+                                     300.0 * std::exp(-std::pow((c - 1200.0) / 40.0, 2)) +
+                                     120.0 * std::exp(-std::pow((c - 2900.0) / 90.0, 2)));
+        std::poisson_distribution<std::uint32_t> noise(mean + 0.01);
+        s.counts[c] = noise(rng);
+        s.maxCount = std::max(s.maxCount, s.counts[c]);
+    }
+    return s;
+}
+
+QImage render(const Spectrum& s, BarDrawing mode, std::uint32_t first, std::uint32_t last,
+              std::uint32_t low, std::uint32_t high, bool cursor) {
+    QtCanvas canvas(SW, SH);
+    SpectrumGraph graph(canvas);
+    graph.setBarDrawing(mode);
+    graph.setCursorVisible(cursor);
+    graph.setCursorChannel(1200);
+    graph.drawRange(s, first, last, low, high);
+    return canvas.image();
+}
+
+} // namespace
+
+TEST(QtCanvas, lineTo_paintsUpToButNotIncludingEndPoint) {
+    QtCanvas canvas(20, 20);
+    canvas.setPen(Green, PenStyle::Solid);
+    canvas.moveTo(2, 3);
+    canvas.lineTo(2, 8);
+    EXPECT_EQ(at(canvas, 2, 3), q(Green));
+    EXPECT_EQ(at(canvas, 2, 7), q(Green));
+    EXPECT_EQ(at(canvas, 2, 8), q(Background));
+
+    canvas.setPen(Red, PenStyle::Solid);
+    canvas.lineTo(12, 13); // from the end point of the last line
+    EXPECT_EQ(at(canvas, 2, 8), q(Red));
+    EXPECT_EQ(at(canvas, 7, 11), q(Red)); // halfway: rounded half up
+    EXPECT_EQ(at(canvas, 11, 13), q(Red));
+    EXPECT_EQ(at(canvas, 12, 13), q(Background));
+}
+
+TEST(QtCanvas, dottedPenAndFill_paintAlternatePixelsAndExclusiveRectangle) {
+    QtCanvas canvas(20, 20);
+    canvas.setPen(Grid, PenStyle::Dotted);
+    canvas.moveTo(0, 5);
+    canvas.lineTo(20, 5);
+    EXPECT_EQ(at(canvas, 0, 5), q(Grid));
+    EXPECT_EQ(at(canvas, 1, 5), q(Background));
+    EXPECT_EQ(at(canvas, 18, 5), q(Grid));
+
+    canvas.setBrush(Red);
+    canvas.fillRect(3, 10, 6, 12);
+    EXPECT_EQ(at(canvas, 3, 10), q(Red));
+    EXPECT_EQ(at(canvas, 5, 11), q(Red));
+    EXPECT_EQ(at(canvas, 6, 11), q(Background));
+    EXPECT_EQ(at(canvas, 5, 12), q(Background));
+}
+
+TEST(QtCanvas, coordinatesFarOutside_areClippedCheaply) {
+    QtCanvas canvas(20, 20);
+    canvas.setPen(Green, PenStyle::Solid);
+    canvas.moveTo(5, -PixelLimit);
+    canvas.lineTo(5, 10);
+    EXPECT_EQ(at(canvas, 5, 0), q(Green));
+    EXPECT_EQ(at(canvas, 5, 9), q(Green));
+    canvas.moveTo(-PixelLimit, -PixelLimit);
+    canvas.lineTo(PixelLimit, PixelLimit); // the diagonal through the image
+    EXPECT_EQ(at(canvas, 15, 15), q(Green));
+    canvas.setBrush(Red);
+    canvas.fillRect(-PixelLimit, 18, PixelLimit, PixelLimit);
+    EXPECT_EQ(at(canvas, 0, 19), q(Red));
+    canvas.textOut(-50, -50, "clipped");
+    canvas.ellipse(100, 100, 104, 104);
+}
+
+TEST(QtCanvas, spectrumGraph_barsBaseLineAndCursorWhereExpected) {
+    QtCanvas canvas(SW, SH);
+    SpectrumGraph graph(canvas);
+    Spectrum s;
+    s.clear();
+    s.counts[0] = 50;     // half the plot height: top at y = 129
+    s.counts[2000] = 100; // the full height
+    s.maxCount = 100;
+    graph.setCursorVisible(true);
+    graph.setCursorChannel(3000); // empty channel: circle sits on the base line
+    graph.draw(s);
+    save(canvas, "spectrum_graph.png");
+
+    EXPECT_EQ(at(canvas, 15, 128), q(Grid)); // the left axis, covered where a bar stands
+    EXPECT_EQ(at(canvas, 15, 129), q(Green));
+    EXPECT_EQ(at(canvas, 15, Base - 1), q(Green));
+    const int x2000 = 15 + static_cast<int>(2000 * 306.0 / 4096);
+    EXPECT_EQ(at(canvas, x2000, 0), q(Green));
+    EXPECT_EQ(at(canvas, x2000, Base - 1), q(Green));
+    EXPECT_EQ(at(canvas, x2000, Base), q(Grid)); // the base line stays an axis
+    EXPECT_EQ(at(canvas, x2000 + 1, 100), q(Background));
+
+    const int xc = 15 + static_cast<int>(3000 * 306.0 / 4096);
+    EXPECT_EQ(at(canvas, xc, 0), q(Red));
+    EXPECT_EQ(at(canvas, xc, 100), q(Red));
+    EXPECT_EQ(at(canvas, xc - 2, Base), q(Red)); // the circle's left edge
+    EXPECT_EQ(graph.cursorValue(), 0u);
+
+    // Labels are drawn in the grid colour somewhere along the bottom edge.
+    int labelPixels = 0;
+    for (int x = 16; x < SW; ++x)
+        for (int y = Base + 1; y < SH; ++y)
+            if (at(canvas, x, y) != q(Background))
+                ++labelPixels;
+    EXPECT_GT(labelPixels, 20);
+}
+
+TEST(QtCanvas, pulseGraph_thresholdAndWaveformWhereExpected) {
+    QtCanvas canvas(225, 200);
+    PulseGraph graph(canvas);
+    PulseBuffer pulse;
+    for (std::uint16_t i = 0; i < 450; ++i)
+        pulse.setSample(i, i >= 200 && i < 250 ? 3072 : 1024);
+    pulse.sampleCount = 450;
+    graph.draw(pulse, 1.25, false, false);
+    save(canvas, "pulse_graph.png");
+
+    for (int x : {0, 60, 224})
+        EXPECT_EQ(at(canvas, x, 100), q(Green)) << x;
+    EXPECT_EQ(at(canvas, 30, 150), q(Red));  // baseline 1024 steps: y = 150
+    EXPECT_EQ(at(canvas, 110, 50), q(Red));  // top of the pulse, 3072 steps: y = 50
+    EXPECT_EQ(at(canvas, 100, 100), q(Red)); // the rising edge crosses the threshold line
+    EXPECT_EQ(at(canvas, 30, 130), q(Background));
+    EXPECT_EQ(at(canvas, 30, 120), q(Grid)); // a dotted grid line
+
+    // A pulse without samples leaves the picture as it was.
+    const QImage before = canvas.image();
+    pulse.sampleCount = 0;
+    graph.draw(pulse, 2.0, true, true);
+    EXPECT_EQ(canvas.image(), before);
+}
+
+TEST(QtCanvas, tallestPerColumn_givesPixelsIdenticalToEveryChannel) {
+    struct Case {
+        unsigned seed;
+        double scale;
+        std::uint32_t first, last, low, high;
+    };
+    const Case cases[] = {
+        {1, 1.0, 0, 4096, 0, AutoCount},    // 4096 channels on 306 columns
+        {2, 50.0, 0, 4096, 0, AutoCount},   // tall counts
+        {3, 1.0, 1000, 1500, 0, AutoCount}, // fewer channels than four per column
+        {4, 1.0, 1150, 1250, 0, AutoCount}, // more columns than channels
+        {5, 3.0, 300, 3900, 40, 200},       // a fixed count window cutting bars
+        {6, 1.0, 1000, 3000, 250, 260},     // most channels below the window
+        {7, 0.0, 0, 4096, 0, AutoCount},    // empty
+        {8, 1.0, 1, 4096, 0, 1000000000},   // odd widths, tiny scale
+    };
+    for (const Case& c : cases) {
+        const Spectrum s = realisticSpectrum(c.seed, c.scale);
+        const QImage slow =
+            render(s, BarDrawing::EveryChannel, c.first, c.last, c.low, c.high, true);
+        const QImage fast =
+            render(s, BarDrawing::TallestPerColumn, c.first, c.last, c.low, c.high, true);
+        EXPECT_TRUE(slow == fast) << "case " << c.seed;
+    }
+}
+
+int main(int argc, char** argv) {
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
