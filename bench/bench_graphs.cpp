@@ -1,0 +1,82 @@
+// Drawing the graphs through the Qt canvas on the window's image sizes: a full 4096-channel
+// spectrum (per column and per channel, for comparison) and a 450-sample pulse. The refresh
+// draws both ten times a second.
+
+#include "views/PulseGraph.h"
+#include "views/SpectrumGraph.h"
+#include "views/qt/QtCanvas.h"
+
+#include <QGuiApplication>
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+
+using namespace tarvio;
+
+namespace {
+
+Spectrum realisticSpectrum() {
+    std::mt19937 rng(42);
+    Spectrum s;
+    s.clear();
+    for (std::uint32_t c = 0; c < SpectrumChannels; ++c) {
+        const double mean = 2000.0 * std::exp(-c / 600.0) +
+                            30000.0 * std::exp(-std::pow((c - 1200.0) / 40.0, 2)) +
+                            12000.0 * std::exp(-std::pow((c - 2900.0) / 90.0, 2)) + 5.0;
+        std::poisson_distribution<std::uint32_t> noise(mean);
+        s.counts[c] = noise(rng);
+        s.maxCount = std::max(s.maxCount, s.counts[c]);
+    }
+    return s;
+}
+
+void drawSpectrum(benchmark::State& state, BarDrawing mode) {
+    const Spectrum spectrum = realisticSpectrum();
+    QtCanvas canvas(321, 273);
+    SpectrumGraph graph(canvas);
+    graph.setBarDrawing(mode);
+    graph.setCursorVisible(true);
+    graph.setCursorChannel(1200);
+    for (auto _ : state) {
+        graph.draw(spectrum);
+        benchmark::DoNotOptimize(canvas.image().constBits());
+    }
+}
+
+void BM_SpectrumFullView_TallestPerColumn(benchmark::State& state) {
+    drawSpectrum(state, BarDrawing::TallestPerColumn);
+}
+void BM_SpectrumFullView_EveryChannel(benchmark::State& state) {
+    drawSpectrum(state, BarDrawing::EveryChannel);
+}
+
+void BM_Pulse450Samples(benchmark::State& state) {
+    PulseBuffer pulse;
+    for (std::uint16_t i = 0; i < MaxPulseSamples; ++i)
+        pulse.setSample(
+            i, static_cast<std::uint16_t>(300 + 2500 * std::exp(-std::pow((i - 150.0) / 30.0, 2))));
+    pulse.sampleCount = MaxPulseSamples;
+    QtCanvas canvas(225, 200);
+    PulseGraph graph(canvas);
+    for (auto _ : state) {
+        graph.draw(pulse, 1.0, false, true);
+        benchmark::DoNotOptimize(canvas.image().constBits());
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_SpectrumFullView_TallestPerColumn)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpectrumFullView_EveryChannel)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Pulse450Samples)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
