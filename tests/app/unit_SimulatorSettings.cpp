@@ -1,0 +1,54 @@
+#include "app/SimulatorSettings.h"
+
+#include "ScopedLocale.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvio;
+using tarvio::test::ScopedLocale;
+using tarvio::test::TempDir;
+using tarvio::test::writeText;
+
+TEST(SimulatorSettings, missingFileOrSection_defaultsWithSimulatorEnabled) {
+    TempDir dir;
+    const SimulatorConfig defaults;
+    for (const char* text : {static_cast<const char*>(nullptr), "[Settings]\nDelay=150\n"}) {
+        const std::string path = dir.file("settings.ini");
+        if (text)
+            writeText(path, text);
+        const SimulatorConfig config = loadSimulatorConfig(path);
+        EXPECT_TRUE(config.enabled);
+        EXPECT_EQ(config.source, defaults.source);
+        EXPECT_EQ(config.activity, defaults.activity);
+        EXPECT_EQ(config.chips, defaults.chips);
+        EXPECT_EQ(config.seed, defaults.seed);
+    }
+}
+
+TEST(SimulatorSettings, operatorValues_readInAnyCase) {
+    TempDir dir;
+    const std::string path = dir.file("settings.ini");
+    writeText(path, "[simulator]\nenabled=0\nSOURCE=co57\nActivity=150.5\nChips=4\n"
+                    "Seed=18446744073709551615\n");
+    ScopedLocale comma(ScopedLocale::comma());
+    const SimulatorConfig config = loadSimulatorConfig(path);
+    EXPECT_FALSE(config.enabled);
+    EXPECT_EQ(config.source, SimSource::Co57);
+    EXPECT_EQ(config.activity, 150.5);
+    EXPECT_EQ(config.chips, 4);
+    EXPECT_EQ(config.seed, 18446744073709551615u);
+}
+
+TEST(SimulatorSettings, badOrOutOfRangeValues_fallBackToDefaults) {
+    TempDir dir;
+    const std::string path = dir.file("settings.ini");
+    writeText(path, "[Simulator]\nEnabled=maybe\nSource=U-235\nActivity=-3\nChips=9\nSeed=-1\n");
+    const SimulatorConfig config = loadSimulatorConfig(path);
+    const SimulatorConfig defaults;
+    EXPECT_TRUE(config.enabled);
+    EXPECT_EQ(config.source, defaults.source);
+    EXPECT_EQ(config.activity, defaults.activity);
+    EXPECT_EQ(config.chips, defaults.chips);
+    EXPECT_EQ(config.seed, defaults.seed);
+}
