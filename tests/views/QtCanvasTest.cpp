@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <random>
 #include <string>
 
@@ -199,8 +200,22 @@ TEST(QtCanvas, tallestPerColumn_givesPixelsIdenticalToEveryChannel) {
     }
 }
 
-int main(int argc, char** argv) {
-    QGuiApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+// Fonts need a running QGuiApplication. It is made when the tests run, not when they are only
+// listed, and offscreen unless the caller chose a platform.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+        app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+    }
+    void TearDown() override { app_.reset(); }
+
+private:
+    int argc_ = 1;
+    char name_[32] = "tarvio_views_qt_tests";
+    char* argv_[2] = {name_, nullptr};
+    std::unique_ptr<QGuiApplication> app_;
+};
+
+const auto* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
