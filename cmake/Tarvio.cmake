@@ -12,7 +12,8 @@ endfunction()
 # tarvio_test(NAME LABEL unit|integration|gui SOURCES ... [DEPS ...])
 # One GoogleTest executable; every TEST becomes a CTest test carrying LABEL.
 function(tarvio_test name)
-    cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;DEPS;ENV" ${ARGN})
+    # PARSE_ARGV keeps a quoted label list ("integration;threaded") together as one value.
+    cmake_parse_arguments(PARSE_ARGV 1 ARG "" "LABEL;TIMEOUT" "SOURCES;DEPS;ENV")
     if(NOT ARG_LABEL)
         set(ARG_LABEL unit)
     endif()
@@ -22,9 +23,18 @@ function(tarvio_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+    list(GET ARG_LABEL 0 firstLabel)
     gtest_discover_tests(${name}
-        PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${ARG_ENV}"
+        PROPERTIES LABELS ${firstLabel} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${ARG_ENV}"
         DISCOVERY_TIMEOUT 60)
+    # gtest_discover_tests() cannot hand a list on as one property value, so every discovered
+    # test gets its full label list from a file CTest reads after the discovered tests.
+    set(labelFile ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${labelFile}
+        "foreach(t IN LISTS ${name}_TESTS)\n"
+        "    set_tests_properties(\"\${t}\" PROPERTIES LABELS \"${ARG_LABEL}\")\n"
+        "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${labelFile})
 endfunction()
 
 # tarvio_bench(NAME SOURCES ... [DEPS ...]): one Google Benchmark executable in bench/.

@@ -1,0 +1,37 @@
+#pragma once
+// Real readout interfaces: every USB device with FTDI's vendor id (any product id), reached
+// through libftdi1 and libusb. Lists the devices by their USB product string (the description
+// the link layer filters on), opens by description, and turns each open device into a byte
+// pipe with a buffered receive side (RxBuffer).
+//
+// Install it once at start-up: installBackend(std::make_shared<FtdiBackend>()).
+
+#include "driver/Backend.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace tarvio {
+
+class FtdiBackend final : public DriverBackend {
+public:
+    static constexpr std::uint16_t VendorId = 0x0403;
+
+    int rank() const override { return 0; }
+    // Without USB access or without FTDI devices: DRV_OK and an empty list.
+    DriverStatus enumerate(std::vector<std::string>& descriptions) override;
+    DriverStatus open(const std::string& description,
+                      std::unique_ptr<DriverDevice>& device) override;
+};
+
+// Driver status for a libusb error code (0 and a timeout are not errors at this level).
+DriverStatus statusFromLibusb(int error);
+// Driver status for the result of libftdi's ftdi_usb_open_dev().
+DriverStatus statusFromFtdiOpen(int result);
+// The device type number drivers report for a libftdi chip type.
+std::uint32_t deviceTypeFromFtdiChip(int chipType);
+// FTDI chips start every USB packet with two modem status bytes; removes them in place from
+// `length` bytes of back-to-back packets of `packetSize` and returns the payload length.
+std::size_t stripModemStatus(std::uint8_t* data, std::size_t length, std::size_t packetSize);
+
+} // namespace tarvio
