@@ -37,22 +37,29 @@ inline std::string okResponse(char code, const std::string& body = {}) {
     return std::string(1, code) + body + "OK\r";
 }
 
-// An interface that answers the reset with `resetAnswer` (a CR is appended), the chipboard
-// identifier with `chipRecords`, the monitor with `monitorBody` (26 bytes) and every other
-// command the controller sends with its plain acknowledgement.
+// Answers the reset with `resetAnswer` (a CR is appended), the chipboard identifier with
+// `chipRecords`, the monitor with `monitorBody` (26 bytes) and every other command the
+// controller sends with its plain acknowledgement. Rules added before take precedence.
+inline void answerCommands(ScriptedDevice& device,
+                           const std::string& resetAnswer = PlainResetAnswer,
+                           const std::string& chipRecords = {},
+                           const std::string& monitorBody = std::string(26, '\0')) {
+    device.reply("_", okResponse('_') + resetAnswer + "\r");
+    device.reply("|", okResponse('|', chipRecords));
+    device.reply("M", okResponse('M', monitorBody));
+    for (char c : std::string("bAa>QZYlL")) {
+        device.reply(std::string(1, c), okResponse(c));
+    }
+    device.answerSynchronisation();
+}
+
 inline std::shared_ptr<ScriptedDevice>
 addAnsweringInterface(ScriptedPipe& pipe, const std::string& description,
                       const std::string& resetAnswer = PlainResetAnswer,
                       const std::string& chipRecords = {},
                       const std::string& monitorBody = std::string(26, '\0')) {
     auto device = pipe.addDevice(description);
-    device->reply("_", okResponse('_') + resetAnswer + "\r");
-    device->reply("|", okResponse('|', chipRecords));
-    device->reply("M", okResponse('M', monitorBody));
-    for (char c : std::string("bAa>QZYlL")) {
-        device->reply(std::string(1, c), okResponse(c));
-    }
-    device->answerSynchronisation();
+    answerCommands(*device, resetAnswer, chipRecords, monitorBody);
     return device;
 }
 
