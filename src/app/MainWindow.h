@@ -1,0 +1,191 @@
+#pragma once
+// The main window, TfrmMain: the spine of the program. It owns the controller and the two
+// graphs, lists and opens interfaces, shows the controller's log and hosts the measurement,
+// threshold and bias, and spectrum navigation controls. Every handler runs on the GUI thread
+// inside runGuarded, so an error ends the handler and shows in the error box.
+//
+// The handlers carry the names operators and developers know the window by; the controls
+// carry them as objectName, which is how tests find them.
+
+#include "app/LogInbox.h"
+#include "app/Settings.h"
+#include "app/ZoomBand.h"
+
+#include <QMainWindow>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollBar;
+class QSlider;
+class QTimer;
+class QToolButton;
+
+namespace tarvio {
+
+class ImageView;
+class PulseGraph;
+class SpectrumGraph;
+class TQrxController;
+class TfrmCalibrate;
+class TfrmSettings;
+class ZoomShape;
+
+class TfrmMain : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The most lines memLog keeps; older ones scroll away.
+    static constexpr int MaxLogLines = 5000;
+
+    // Builds the controls, then runs the start-up sequence: lists the interfaces, opens the
+    // first, reads the settings from `settingsFile` and sets the interface's operating point.
+    explicit TfrmMain(std::string settingsFile = settingsPath(), QWidget* parent = nullptr);
+    // FormDestroy: the controller (closing the interface if still open), then the graphs.
+    ~TfrmMain() override;
+
+    // The dialogs belong to the application and are created after this window.
+    void setDialogs(TfrmSettings* settings, TfrmCalibrate* calibrate);
+
+    // Chooses the file for Save Spectrum; returns an empty string when the operator cancels.
+    // The default runs dlgSave; tests put their own in its place.
+    using SaveFileChooser = std::function<QString(QFileDialog& dialog)>;
+    void setSaveFileChooser(SaveFileChooser chooser);
+
+    // Shows every log line and pulse notice waiting for the GUI thread now.
+    void flushLog();
+
+    // State that the handlers share.
+    bool deviceOpened() const { return deviceOpened_; }
+    double thresholdVolts() const { return thresholdVolts_; }
+    AppSettings& settings() { return settings_; }
+    TQrxController& controller() { return *controller_; }
+    SpectrumGraph& spectrumGraph() { return *spectrumGraph_; }
+    const std::string& settingsFile() const { return settingsFile_; }
+
+    // Part of the device group.
+    void btnOpenDeviceClick();
+    void btnCloseDeviceClick();
+    void miSettingsClick();
+    void btnCalibrateClick();
+    // Reads the monitor back; bound to no control.
+    void Button2Click();
+
+    // Measurement and refresh.
+    void btnStartClick();
+    void btnStopClick();
+    void Button1Click();
+    void tmrGraphsTimer();
+    void miSaveSpectrumClick();
+
+    // Threshold and bias.
+    void edtTresholdChange();
+    void tbTresholdChange();
+    void btnTresholdClick();
+    void edtBiasChange();
+    void tbBiasChange();
+    void btnSetBiasClick();
+    void chbBiasOnClick();
+
+    // Spectrum navigation; positions in image pixels, buttons as held at the event.
+    void imgSpectrumMouseDown(int x, int y, Qt::MouseButtons buttons);
+    void imgSpectrumMouseMove(int x, int y, Qt::MouseButtons buttons);
+    void imgSpectrumMouseUp(int x, int y, Qt::MouseButtons buttons);
+    void sbHorChange();
+    void sbVerChange();
+    void chbCursorClick();
+    void tbCursorChange();
+    void sbCurLeftClick();
+    void sbCurRightClick();
+
+protected:
+    // FormCloseQuery, then FormClose.
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void connectHandlers();
+    void applyTabOrder();
+    void startUp();
+    void FormClose();
+    void appendLogLine(const char* line);
+    void onPulseArrived();
+    void scheduleLogFlush();
+    // Runs a handler inside the error-box boundary.
+    template <class Handler> void guarded(Handler&& handler);
+
+    // Fields, in the order the window's data model gives them.
+    std::unique_ptr<TQrxController> controller_;
+    std::unique_ptr<PulseGraph> pulseGraph_;
+    std::unique_ptr<SpectrumGraph> spectrumGraph_;
+    double thresholdVolts_ = 0.0;
+    bool deviceOpened_ = false;
+    AppSettings settings_;
+
+    const std::string settingsFile_;
+    std::shared_ptr<LogInbox> logInbox_;
+    QTimer* logFlushTimer_ = nullptr;
+    TfrmSettings* frmSettings_ = nullptr;
+    TfrmCalibrate* frmCalibrate_ = nullptr;
+    SaveFileChooser chooseSaveFile_;
+
+    // Controls (owned by Qt through their parents).
+    QWidget* client_ = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QAction* miSaveSpectrum = nullptr;
+    QAction* miSettings = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QComboBox* cmbDevices = nullptr;
+    QPushButton* btnOpenDevice = nullptr;
+    QPushButton* btnCloseDevice = nullptr;
+    QGroupBox* GroupBox4 = nullptr;
+    QLineEdit* edtTreshold = nullptr;
+    QLabel* Label3 = nullptr;
+    QPushButton* btnTreshold = nullptr;
+    QSlider* tbTreshold = nullptr;
+    QGroupBox* GroupBox5 = nullptr;
+    QCheckBox* chbBiasOn = nullptr;
+    QLineEdit* edtBias = nullptr;
+    QLabel* Label4 = nullptr;
+    QPushButton* btnSetBias = nullptr;
+    QSlider* tbBias = nullptr;
+    QPlainTextEdit* memLog = nullptr;
+    QGroupBox* GroupBox2 = nullptr;
+    ImageView* imgPulse = nullptr;
+    QCheckBox* chbInverted = nullptr;
+    QCheckBox* chbAutoScale = nullptr;
+    QGroupBox* GroupBox6 = nullptr;
+    QLabel* Label1 = nullptr;
+    QComboBox* cmbSamples = nullptr;
+    QPushButton* btnStart = nullptr;
+    QPushButton* btnStop = nullptr;
+    QPushButton* Button1 = nullptr;
+    QGroupBox* GroupBox3 = nullptr;
+    ImageView* imgSpectrum = nullptr;
+    ZoomShape* shpZoom = nullptr;
+    QCheckBox* chbCursor = nullptr;
+    QCheckBox* chbCalibrated = nullptr;
+    QPushButton* btnCalibrate = nullptr;
+    QLabel* lblChannel = nullptr;
+    QToolButton* sbCurLeft = nullptr;
+    QSlider* tbCursor = nullptr;
+    QToolButton* sbCurRight = nullptr;
+    QScrollBar* sbHor = nullptr;
+    QScrollBar* sbVer = nullptr;
+    QTimer* tmrGraphs = nullptr;
+    QFileDialog* dlgSave = nullptr;
+};
+
+} // namespace tarvio

@@ -1,0 +1,101 @@
+// Start, Stop and Single, the 100 ms refresh of both graphs and Save Spectrum.
+
+#include "app/AppError.h"
+#include "app/ImageView.h"
+#include "app/MainWindow.h"
+#include "app/NumberFormat.h"
+#include "spectrometer/QrxController.h"
+#include "views/PulseGraph.h"
+#include "views/SpectrumGraph.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLabel>
+#include <QTimer>
+
+#include <algorithm>
+
+namespace tarvio {
+
+namespace {
+
+// What the interface and the pulse buffer can take; the list offers 50 to 450.
+constexpr std::int32_t MinSampleCount = 1;
+constexpr std::int32_t MaxSampleCount = static_cast<std::int32_t>(MaxPulseSamples);
+constexpr std::int32_t SampleCountIfNotANumber = 450;
+
+} // namespace
+
+void TfrmMain::btnStartClick() {
+    if (!deviceOpened_)
+        return;
+    // A new measurement starts from an empty spectrum.
+    controller_->ClearRecords();
+    const std::int32_t typed =
+        tryParseInt(cmbSamples->currentText().toStdString()).value_or(SampleCountIfNotANumber);
+    controller_->SetSampleCount(
+        static_cast<std::uint16_t>(std::clamp(typed, MinSampleCount, MaxSampleCount)));
+    controller_->ConfigureScope();
+    controller_->ArmMeasurement(settings_.delaySeconds);
+    controller_->StartMeasurement();
+    tmrGraphs->start();
+}
+
+void TfrmMain::btnStopClick() {
+    if (!deviceOpened_)
+        return;
+    controller_->StopMeasurement();
+    tmrGraphs->stop();
+}
+
+void TfrmMain::Button1Click() {
+    if (!deviceOpened_)
+        return;
+    controller_->ConfigureScope();
+    controller_->SingleShot();
+    tmrGraphsTimer();
+}
+
+void TfrmMain::tmrGraphsTimer() {
+    if (!deviceOpened_)
+        return;
+    // Copies made under the data lock; drawing happens after it is left.
+    PulseBuffer pulse;
+    Spectrum spectrum;
+    controller_->Snapshot(pulse, spectrum);
+
+    pulseGraph_->draw(pulse, thresholdVolts_, chbInverted->isChecked(), chbAutoScale->isChecked());
+    spectrumGraph_->setCalibrated(chbCalibrated->isChecked());
+    spectrumGraph_->draw(spectrum);
+    lblChannel->setText(QStringLiteral("Channel: %1 Value: %2")
+                            .arg(spectrumGraph_->cursorChannel())
+                            .arg(spectrumGraph_->cursorValue()));
+    imgPulse->update();
+    imgSpectrum->update();
+}
+
+void TfrmMain::miSaveSpectrumClick() {
+    const QString chosen = chooseSaveFile_(*dlgSave);
+    if (chosen.isEmpty())
+        return;
+    // The spectrum as it is now, copied under the data lock and written after it is left.
+    PulseBuffer pulse;
+    Spectrum spectrum;
+    controller_->Snapshot(pulse, spectrum);
+
+    const std::string path = QDir::toNativeSeparators(chosen).toStdString();
+    const SaveResult saved =
+        chbCalibrated->isChecked()
+            ? spectrum.saveCalibratedText(path, spectrumGraph_->point1, spectrumGraph_->point2)
+            : spectrum.saveText(path);
+    if (saved)
+        return;
+    // The operator must learn which file was not written and why.
+    if (saved.error.find(path) != std::string::npos)
+        throw AppError(saved.error);
+    throw AppError("The spectrum was not saved to " + path + ". " + saved.error);
+}
+
+} // namespace tarvio

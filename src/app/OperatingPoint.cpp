@@ -1,0 +1,28 @@
+#include "app/OperatingPoint.h"
+
+#include "app/AppError.h"
+#include "app/NumberFormat.h"
+
+#include <algorithm>
+
+namespace tarvio {
+
+int thresholdTrackPosition(double volts) {
+    return std::clamp(truncToInt(volts * 10.0), 0, ThresholdTrackMax);
+}
+
+double truncateToHundredths(double volts) {
+    return truncToInt(volts * 100.0) * 0.01;
+}
+
+std::uint8_t biasCode(std::int32_t volts, std::int32_t minVolts, std::int32_t maxVolts) {
+    const double span = static_cast<double>(maxVolts) - static_cast<double>(minVolts);
+    if (span == 0.0)
+        throw AppError("Floating point division by zero");
+    const double step = 254.0 / span;
+    const std::int32_t code = std::clamp(
+        truncToInt(step * (static_cast<double>(volts) - static_cast<double>(minVolts))), 0, 254);
+    return static_cast<std::uint8_t>(255 - code);
+}
+
+} // namespace tarvio

@@ -1,0 +1,31 @@
+#include "app/ZoomShape.h"
+
+#include <QPainter>
+
+#include <cstdlib>
+
+namespace tarvio {
+
+ZoomShape::ZoomShape(QWidget* image) : QWidget(image) {
+    // Presses and drags belong to the image underneath.
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    setAttribute(Qt::WA_NoSystemBackground);
+    hide();
+}
+
+void ZoomShape::setBand(const BandRect& band) {
+    band_ = band;
+    const int left = band.width < 0 ? band.left + band.width : band.left;
+    const int top = band.height < 0 ? band.top + band.height : band.top;
+    // A band of zero extent still shows as a dot where the press was.
+    setGeometry(left, top, std::abs(band.width) + 1, std::abs(band.height) + 1);
+}
+
+void ZoomShape::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(0, 0, width() - 1, height() - 1);
+}
+
+} // namespace tarvio

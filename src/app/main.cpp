@@ -1,0 +1,39 @@
+// Tarvio2: the program starts here. There are no command-line options; settings.ini next to
+// the executable holds everything that can be configured.
+
+#include "app/InterfaceBackends.h"
+#include "app/LinkErrorBoxes.h"
+#include "app/MainWindow.h"
+#include "app/MessageBoxes.h"
+#include "app/Settings.h"
+#include "app/TfrmCalibrate.h"
+#include "app/TfrmSettings.h"
+
+#include <QApplication>
+#include <QFont>
+
+#include <exception>
+
+int main(int argc, char* argv[]) {
+    using namespace tarvio;
+    QApplication application(argc, argv);
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+    installLinkErrorBoxes();
+    try {
+        const std::string settingsFile = settingsPath();
+        installInterfaceBackends(settingsFile);
+        // The main window first: its construction lists and opens the interface.
+        TfrmMain frmMain(settingsFile);
+        TfrmSettings frmSettings(frmMain.settings());
+        TfrmCalibrate frmCalibrate;
+        frmMain.setDialogs(&frmSettings, &frmCalibrate);
+        frmMain.show();
+        QApplication::exec();
+    } catch (const std::exception& error) {
+        showErrorBox(nullptr, QString::fromUtf8(error.what()));
+    } catch (...) {
+        showErrorBox(nullptr, QString());
+    }
+    // A failure at start-up has been shown; it ends the program as a normal close does.
+    return 0;
+}
