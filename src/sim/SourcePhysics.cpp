@@ -50,7 +50,7 @@ double chargeCollection(std::uint8_t biasCode) {
     }
     // Code 255 is the lowest bias voltage, code 1 the highest.
     const double level = (255.0 - biasCode) / 254.0;
-    return 1.0 - 0.4 * std::exp(-5.0 * level);
+    return 1.0 - 0.15 * std::exp(-4.0 * level);
 }
 
 double resolutionSigmaKeV(double energyKeV) {

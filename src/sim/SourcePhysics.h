@@ -55,8 +55,8 @@ constexpr double DacCodesPerVolt = 4096.5 * 0.4;
 constexpr std::uint16_t DefaultThresholdDac = 163;
 
 // Fraction of the photon's charge collected at a bias code: 0 with the bias off (code 0),
-// about 0.6 at code 255 (the lowest voltage) growing to full collection at code 1 (the
-// highest).
+// 0.85 at code 255 (the lowest voltage) growing toward full collection at code 1 (the
+// highest voltage).
 double chargeCollection(std::uint8_t biasCode);
 
 // Gaussian sigma of the energy resolution at an energy, in keV (electronic noise and charge
