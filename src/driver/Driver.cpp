@@ -124,8 +124,11 @@ DriverStatus DriverOpenByDescription(const char* description, DriverHandle* hand
     {
         std::lock_guard lock(s.mutex);
         candidates = s.snapshot;
-        if (candidates.empty()) {
-            // Opening without a prior listing still finds devices, as a driver would.
+        const bool listed = std::any_of(candidates.begin(), candidates.end(),
+                                        [&](const auto& c) { return c.description == description; });
+        if (!listed) {
+            // Opening finds devices plugged in since the last listing, as a driver would.
+            candidates.clear();
             for (const auto& b : s.backends) {
                 std::vector<std::string> descriptions;
                 if (b.backend->enumerate(descriptions) == DRV_OK) {
