@@ -174,6 +174,29 @@ TEST(FrameStream, lengthClaimingMoreChipsThanItHolds_failsInsteadOfReadingPastTh
         DeserializeFrameStream(false, stream.data(), stream.size(), out.data(), out.size()));
 }
 
+TEST(FrameStream, lengthsAndCapacitiesAroundEveryBoundary_agreeWithTheReference) {
+    // Exact-size buffers, so that a sanitizer catches any access past either end.
+    std::mt19937 rng(5);
+    for (bool large : {false, true}) {
+        for (std::size_t length : {0ul, 1ul, 114687ul, 114688ul, 114689ul, 114720ul, 114721ul,
+                                   114722ul, 229376ul, 229377ul, 229378ul, 229441ul, 229442ul}) {
+            for (std::size_t capacity : {0ul, 65535ul, 131071ul, 131072ul}) {
+                const auto stream = randomBytes(rng, length);
+                std::vector<std::uint16_t> expected(capacity, 0xABCD);
+                std::vector<std::uint16_t> actual(capacity, 0xABCD);
+                const bool want =
+                    reference::deserialize(large, stream.data(), length, expected.data(), capacity);
+                const bool got =
+                    DeserializeFrameStream(large, stream.data(), length, actual.data(), capacity);
+                ASSERT_EQ(got, want)
+                    << "large=" << large << " length=" << length << " capacity=" << capacity;
+                ASSERT_EQ(actual, expected)
+                    << "large=" << large << " length=" << length << " capacity=" << capacity;
+            }
+        }
+    }
+}
+
 TEST(FrameStream, randomStreamsOfOneToFourChips_matchTheReferenceDecoder) {
     std::mt19937 rng(20261208);
     for (bool large : {false, true}) {
