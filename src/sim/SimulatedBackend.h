@@ -6,7 +6,7 @@
 // device is first reached); from then on the same simulated interface stays, across opens
 // and closes, as a real one would. Tests reach it through interface().
 //
-//     auto sim = SimulatedBackend::install(config);   // or make_shared + installBackend
+//     auto sim = SimulatedBackend::install(config);   // or ScopedSimulatedBackend in a test
 //     ... open it through the driver or the link layer ...
 //     sim->interface()->injectFault(SimFault::cutShort(3));
 //     sim->interface()->pulseHistogram();
@@ -47,6 +47,23 @@ private:
     std::function<SimulatorConfig()> provider_;
     bool configured_ = false;
     std::shared_ptr<SimulatedInterface> interface_;
+};
+
+// Installs a simulated backend for the lifetime of a scope (tests).
+class ScopedSimulatedBackend {
+public:
+    explicit ScopedSimulatedBackend(const SimulatorConfig& config = {})
+        : backend_(SimulatedBackend::install(config)) {}
+    ~ScopedSimulatedBackend() { removeBackend(backend_); }
+    ScopedSimulatedBackend(const ScopedSimulatedBackend&) = delete;
+    ScopedSimulatedBackend& operator=(const ScopedSimulatedBackend&) = delete;
+
+    SimulatedBackend* operator->() const { return backend_.get(); }
+    // The simulated interface (none when the configuration disables it).
+    std::shared_ptr<SimulatedInterface> interface() const { return backend_->interface(); }
+
+private:
+    std::shared_ptr<SimulatedBackend> backend_;
 };
 
 } // namespace tarvio
