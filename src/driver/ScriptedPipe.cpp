@@ -34,6 +34,11 @@ void ScriptedDevice::queueAt(double time, const std::string& bytes) {
     queueLocked(time, bytes);
 }
 
+void ScriptedDevice::clearIncoming() {
+    std::lock_guard lock(mutex_);
+    incoming_.clear();
+}
+
 void ScriptedDevice::queueLocked(double due, const std::string& bytes) {
     if (bytes.empty()) {
         return;

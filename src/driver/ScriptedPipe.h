@@ -33,6 +33,8 @@ public:
     void queue(const std::string& bytes);
     void queueAt(double time, const std::string& bytes);
     void queueAfter(double delay, const std::string& bytes);
+    // Drops every byte queued for the host, due or not.
+    void clearIncoming();
 
     // When a single write begins with `command`, `answer` is queued (after `delay` seconds).
     // Rules are tried in the order added; a rule with `times` > 0 is used that often only.
