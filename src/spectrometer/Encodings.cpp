@@ -1,5 +1,6 @@
 #include "spectrometer/Encodings.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstring>
@@ -178,7 +179,9 @@ int chainShift(bool largeCounters, std::size_t chips, std::size_t k) {
     if (largeCounters || chips == 1) {
         return 0;
     }
-    return 1 - static_cast<int>(k);
+    // Beyond the block's length in bits every shift reads zeros: clamp to stay within int.
+    constexpr long long Limit = static_cast<long long>(ChipBlockBytes) * 8 + 8;
+    return static_cast<int>(std::max(1 - static_cast<long long>(k), -Limit));
 }
 
 } // namespace
