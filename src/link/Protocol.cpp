@@ -353,6 +353,12 @@ bool AwaitResponse(DeviceLink& link, QrxCommandResponse& record, std::uint8_t co
             if (record.code == code) {
                 return true;
             }
+            // The host never asks for scope data: a pulse that arrives bare while a command
+            // waits is background traffic, not a wrong answer. Hand it on and keep waiting.
+            if (ResponseTypeOf(record.code) == ScopeData) {
+                CallMessageHook(link, record);
+                continue;
+            }
             const std::uint8_t received = record.code;
             const bool synchronized = Synchronize(link);
             // CommandName's fallback text is per call; keep the first before naming the second.

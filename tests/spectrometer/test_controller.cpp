@@ -208,6 +208,20 @@ TEST_F(ControllerTest, groupDuringCommand_isCountedOnTheCommandsThread) {
     EXPECT_FALSE(log.contains("hello")); // text messages are not errors
 }
 
+TEST_F(ControllerTest, barePulseBeforeResponse_isCountedAndCommandSucceeds) {
+    open();
+    // A pulse triggered just before Stop arrives bare ahead of the answer: it is background
+    // traffic, not a wrong response, so neither the pulse nor the stop is lost.
+    device->clearReplies();
+    device->reply("L", pulseMessage(555) + okResponse('L'));
+    answerCommands(*device);
+    EXPECT_TRUE(controller->StopMeasurement());
+    EXPECT_EQ(countsIn(555), 1u);
+    EXPECT_FALSE(log.contains("Got response to different command"));
+    const std::vector<std::string> expected = {"L", "Y"};
+    EXPECT_EQ(device->writes(), expected);
+}
+
 TEST_F(ControllerTest, unaskedResponseAndErrorLine_areLoggedWholeAndReadable) {
     open();
     device->queue(okResponse('M', std::string(26, '\0')));
