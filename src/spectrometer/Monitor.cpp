@@ -22,6 +22,7 @@ namespace {
 constexpr double BusySleep = 0.0;   // after a pass that received something: poll again at once
 constexpr double IdleSleep = 0.050; // after an idle pass
 constexpr double StopPoll = 0.010;  // while waiting for the thread to finish
+constexpr int MaxMessagesPerVisit = 64;
 
 constexpr char DeadlockCaption[] = "Critical Error";
 constexpr char DeadlockText[] =
@@ -47,6 +48,27 @@ MonitorState& state() {
     std::abort();
 }
 
+// Receives one message from interface `index` and hands it on. The message points into the
+// interface's receive buffer, which the next reception (a command on the window thread)
+// overwrites: the link lock stays held until the hook is done with it.
+bool receiveOne(DeviceLink& link, QrxCommandResponse& record, int index) {
+    QrxCriticalSection linkLock;
+    DeviceDescr* descr = RegisteredInterface(index);
+    if (!descr) {
+        return false;
+    }
+    link.Attach(descr);
+    ClearReport(link);
+    if (!ReceiveMessage(link, record)) {
+        return false;
+    }
+    // Code 0: a message the receive path has already handed on itself.
+    if (record.code != 0) {
+        CallMessageHook(link, record);
+    }
+    return true;
+}
+
 void monitorLoop() {
     MonitorState& s = state();
     DeviceLink link;
@@ -55,20 +77,11 @@ void monitorLoop() {
     while (!s.stopRequest.load(std::memory_order_acquire)) {
         int received = 0;
         for (int i = 0; i < RegisteredCount(); ++i) {
-            // The message points into the interface's receive buffer, which the next
-            // reception (a command on the window thread) overwrites: keep the link lock until
-            // the hook is done with it.
-            QrxCriticalSection linkLock;
-            DeviceDescr* descr = RegisteredInterface(i);
-            if (!descr) {
-                continue;
-            }
-            link.Attach(descr);
-            ClearReport(link);
-            if (ReceiveMessage(link, record)) {
-                // Code 0: a message the receive path has already handed on itself.
-                if (record.code != 0) {
-                    CallMessageHook(link, record);
+            // While messages keep coming, take a bounded burst of them before yielding: a
+            // yield per pulse would cost more than the pulse itself.
+            for (int burst = 0; burst < MaxMessagesPerVisit; ++burst) {
+                if (!receiveOne(link, record, i)) {
+                    break;
                 }
                 ++received;
             }

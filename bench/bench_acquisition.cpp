@@ -1,0 +1,228 @@
+// Pulse acquisition throughput: pre-generated 450-sample scope-data messages, bare or in
+// bracketed groups, go from a driver device through the monitoring thread and the
+// controller's background-message handler into the spectrum. Reports pulses/s and MB/s.
+
+#include "driver/Backend.h"
+#include "spectrometer/Monitor.h"
+#include "spectrometer/QrxController.h"
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace tarvio;
+
+namespace {
+
+constexpr char Description[] = "Medipix2 ver 1.0 bench: B0001";
+constexpr std::size_t PulsesPerRound = 20000;
+constexpr std::size_t SamplesPerPulse = 450;
+
+// A device that answers the controller's commands and otherwise serves a block of bytes the
+// benchmark hands it, as fast as the host reads.
+class BenchDevice final : public DriverDevice {
+public:
+    void load(std::shared_ptr<const std::vector<std::uint8_t>> block) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        block_ = std::move(block);
+        position_ = 0;
+    }
+
+    DriverStatus purge(std::uint32_t) override { return DRV_OK; }
+    DriverStatus setTimeouts(std::uint32_t, std::uint32_t) override { return DRV_OK; }
+    DriverStatus deviceInfo(DriverDeviceInfo& info) override {
+        info.description = Description;
+        info.serialNumber = "B0001";
+        return DRV_OK;
+    }
+    DriverStatus queueStatus(std::uint32_t& rxBytes) override {
+        std::lock_guard<std::mutex> guard(mutex_);
+        rxBytes = static_cast<std::uint32_t>(available());
+        return DRV_OK;
+    }
+    DriverStatus read(std::uint8_t* buffer, std::uint32_t count,
+                      std::uint32_t& bytesRead) override {
+        std::lock_guard<std::mutex> guard(mutex_);
+        bytesRead = 0;
+        const std::size_t fromAnswers = std::min<std::size_t>(count, answers_.size());
+        std::memcpy(buffer, answers_.data(), fromAnswers);
+        answers_.erase(0, fromAnswers);
+        bytesRead += static_cast<std::uint32_t>(fromAnswers);
+        if (block_ && bytesRead < count) {
+            const std::size_t n =
+                std::min<std::size_t>(count - bytesRead, block_->size() - position_);
+            std::memcpy(buffer + bytesRead, block_->data() + position_, n);
+            position_ += n;
+            bytesRead += static_cast<std::uint32_t>(n);
+        }
+        return DRV_OK;
+    }
+    DriverStatus write(const std::uint8_t* buffer, std::uint32_t count,
+                       std::uint32_t& bytesWritten) override {
+        std::lock_guard<std::mutex> guard(mutex_);
+        if (count > 0 && buffer[0] == '_') {
+            answers_ += "_OK\r!Unit is on line. Medipix chips: 1 Ready\r";
+        } else if (count > 0) {
+            answers_ += static_cast<char>(buffer[0]);
+            answers_ += "OK\r";
+        }
+        bytesWritten = count;
+        return DRV_OK;
+    }
+    DriverStatus close() override { return DRV_OK; }
+
+private:
+    std::size_t available() const {
+        return answers_.size() + (block_ ? block_->size() - position_ : 0);
+    }
+
+    std::mutex mutex_;
+    std::string answers_;
+    std::shared_ptr<const std::vector<std::uint8_t>> block_;
+    std::size_t position_ = 0;
+};
+
+// Hands out one shared device (the benchmark keeps a reference to feed it).
+class BenchBackend final : public DriverBackend {
+public:
+    std::shared_ptr<BenchDevice> device = std::make_shared<BenchDevice>();
+
+    int rank() const override { return 10; }
+    DriverStatus enumerate(std::vector<std::string>& descriptions) override {
+        descriptions.push_back(Description);
+        return DRV_OK;
+    }
+    DriverStatus open(const std::string& description, std::unique_ptr<DriverDevice>& out) override {
+        if (description != Description) {
+            return DRV_DEVICE_NOT_FOUND;
+        }
+        out = std::make_unique<Forwarder>(device);
+        return DRV_OK;
+    }
+
+private:
+    struct Forwarder final : DriverDevice {
+        explicit Forwarder(std::shared_ptr<BenchDevice> d) : target(std::move(d)) {}
+        DriverStatus purge(std::uint32_t m) override { return target->purge(m); }
+        DriverStatus setTimeouts(std::uint32_t r, std::uint32_t w) override {
+            return target->setTimeouts(r, w);
+        }
+        DriverStatus deviceInfo(DriverDeviceInfo& i) override { return target->deviceInfo(i); }
+        DriverStatus queueStatus(std::uint32_t& n) override { return target->queueStatus(n); }
+        DriverStatus read(std::uint8_t* b, std::uint32_t c, std::uint32_t& n) override {
+            return target->read(b, c, n);
+        }
+        DriverStatus write(const std::uint8_t* b, std::uint32_t c, std::uint32_t& n) override {
+            return target->write(b, c, n);
+        }
+        DriverStatus close() override { return DRV_OK; }
+        std::shared_ptr<BenchDevice> target;
+    };
+};
+
+// One scope-data response: 450 samples and a trailing monitor word, a varying pulse height.
+void appendPulse(std::vector<std::uint8_t>& out, std::size_t index) {
+    const std::uint16_t words = SamplesPerPulse + 1;
+    out.push_back('$');
+    out.push_back(static_cast<std::uint8_t>((words - 1) & 0xFF));
+    out.push_back(static_cast<std::uint8_t>((words - 1) >> 8));
+    const std::uint16_t height = static_cast<std::uint16_t>(200 + (index * 37) % 3800);
+    for (std::size_t k = 0; k < words; ++k) {
+        std::uint16_t value = static_cast<std::uint16_t>(100 + (k * 7) % 50);
+        if (k == 120) {
+            value = height;
+        }
+        if (k == SamplesPerPulse) {
+            value = 0x2000 | 1234; // monitor reading, tag 2
+        }
+        out.push_back(static_cast<std::uint8_t>(value >> 8));
+        out.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    }
+    out.insert(out.end(), {'O', 'K', '\r'});
+}
+
+// `group` 0: every pulse bare; otherwise groups of that many pulses in "[" ... "]".
+std::shared_ptr<const std::vector<std::uint8_t>> makeBlock(std::size_t group) {
+    auto block = std::make_shared<std::vector<std::uint8_t>>();
+    block->reserve(PulsesPerRound * 920);
+    for (std::size_t i = 0; i < PulsesPerRound; ++i) {
+        if (group && i % group == 0) {
+            block->push_back('[');
+        }
+        appendPulse(*block, i);
+        if (group && (i % group == group - 1 || i + 1 == PulsesPerRound)) {
+            block->push_back(']');
+        }
+    }
+    return block;
+}
+
+void BM_PulsesIntoSpectrum(benchmark::State& state) {
+    const std::size_t group = static_cast<std::size_t>(state.range(0));
+    const auto block = makeBlock(group);
+    auto backend = std::make_shared<BenchBackend>();
+    installBackend(backend);
+
+    using Clock = std::chrono::steady_clock;
+    std::atomic<std::size_t> counted{0};
+    Clock::time_point first, last;
+    {
+        TQrxController controller;
+        controller.SetPulseHandler([&] {
+            const std::size_t n = counted.fetch_add(1, std::memory_order_relaxed) + 1;
+            if (n == 1) {
+                first = Clock::now();
+            } else if (n == PulsesPerRound) {
+                last = Clock::now();
+            }
+        });
+        if (!controller.Open(Description)) {
+            state.SkipWithError("bench interface did not open");
+            removeBackend(backend);
+            return;
+        }
+        for (auto _ : state) {
+            counted.store(0);
+            backend->device->load(block);
+            // The monitoring thread may be in its idle sleep when the block lands: time from
+            // the first pulse handled to the last.
+            while (counted.load(std::memory_order_relaxed) < PulsesPerRound) {
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+            state.SetIterationTime(std::chrono::duration<double>(last - first).count() *
+                                   PulsesPerRound / (PulsesPerRound - 1));
+        }
+        PulseBuffer pulse;
+        Spectrum spectrum;
+        controller.Snapshot(pulse, spectrum);
+        benchmark::DoNotOptimize(spectrum.maxCount);
+        controller.Close();
+    }
+    removeBackend(backend);
+
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * PulsesPerRound));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * block->size()));
+    state.counters["pulses/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * PulsesPerRound), benchmark::Counter::kIsRate);
+    state.counters["MB/s"] = benchmark::Counter(
+        static_cast<double>(state.iterations() * block->size()) / 1e6, benchmark::Counter::kIsRate);
+}
+
+} // namespace
+
+BENCHMARK(BM_PulsesIntoSpectrum)
+    ->ArgName("group")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(16)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
