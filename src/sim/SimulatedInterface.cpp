@@ -82,7 +82,9 @@ DriverStatus SimulatedInterface::purge(std::uint64_t session, std::uint32_t mask
         return s;
     }
     if (mask & DRV_PURGE_RX) {
-        advance(timeSource().now()); // what arrived by now is what gets thrown away
+        if (!config_.fastMode) {
+            advance(timeSource().now()); // what arrived by now is what gets thrown away
+        }
         wire_.clear();
     }
     if (mask & DRV_PURGE_TX) {
@@ -137,6 +139,9 @@ DriverStatus SimulatedInterface::read(std::uint64_t session, std::uint8_t* buffe
         if (bytesRead == count || now >= deadline) {
             return DRV_OK;
         }
+        if (n > 0) {
+            continue; // in fast mode the next pulse is ready as soon as this one is taken
+        }
         double wake = std::min(deadline, wire_.arrivalOf(count - bytesRead));
         if (!config_.fastMode) {
             wake = std::min(wake, acquisition_.nextPhotonTime(engine_.state(), now));
@@ -159,7 +164,9 @@ DriverStatus SimulatedInterface::write(std::uint64_t session, const std::uint8_t
         return s;
     }
     const double now = timeSource().now();
-    advance(now); // pulses that triggered before the command go out before its answer
+    if (!config_.fastMode) {
+        advance(now); // pulses that triggered before the command go out before its answer
+    }
     std::vector<OutMessage> out;
     engine_.receive(buffer, count, now, out, [&](std::uint8_t code) {
         sendAnswers(out, now);
@@ -213,11 +220,17 @@ void SimulatedInterface::advance(double now) {
         }
         return;
     }
-    while (acquisition_.nextTrigger(state, now, now, trigger)) {
+    while (wire_.pending() <= ReceiveBufferBytes) {
+        if (!acquisition_.nextTrigger(state, now, now, trigger)) {
+            return;
+        }
         emitPulse(trigger, trigger.time, false);
         // The scope digitises nothing new while the last pulse is still going out.
         acquisition_.holdUntil(wire_.idleAt(trigger.time));
     }
+    // The host has stopped reading: the interface stalls, and what it would have seen by
+    // now is lost.
+    acquisition_.holdUntil(now);
 }
 
 void SimulatedInterface::emitPulse(const Trigger& trigger, double readyAt, bool singleShot) {

@@ -149,6 +149,22 @@ TEST_F(SimulatedDevice, unplugged_everyOperationFails) {
     EXPECT_EQ(count, 0u);
 }
 
+TEST_F(SimulatedDevice, hostThatStopsReading_backlogStaysBoundedAndReadingResumes) {
+    SimulatorConfig c;
+    c.activity = 1.0e6;
+    open(c);
+    write(std::string("b\x01Q\x0cl", 5));
+    read(12);              // the three answers
+    clock.advance(3600.0); // an hour without reading
+    const std::uint32_t backlog = queued();
+    EXPECT_GT(backlog, 100000u);
+    EXPECT_LE(backlog, SimulatedInterface::ReceiveBufferBytes + 20000);
+    // Reading goes on where the backlog starts: at the beginning of a pulse's message.
+    const std::string first = read(1);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_NE(std::string("$[\"").find(first[0]), std::string::npos);
+}
+
 TEST_F(SimulatedDevice, sameSeed_sameByteStream) {
     SimulatorConfig c;
     c.fastMode = true;
