@@ -95,14 +95,12 @@ void monitorLoop() {
 
 bool StartMonitor() {
     MonitorState& s = state();
-    QrxCriticalSection linkLock;
     std::lock_guard<std::mutex> guard(s.mutex);
     if (s.thread.joinable()) {
-        if (!s.stopRequest.load(std::memory_order_acquire)) {
-            return true;
-        }
-        // A thread asked to stop from within itself: let it finish before starting anew.
-        if (s.thread.get_id() == std::this_thread::get_id()) {
+        // A thread that still runs (or is still winding down after a stop request that did
+        // not wait for it) counts as held; one that has finished is released here.
+        if (!s.stopRequest.load(std::memory_order_acquire) ||
+            s.running.load(std::memory_order_acquire)) {
             return true;
         }
         s.thread.join();

@@ -11,7 +11,8 @@ namespace tarvio {
 // Starts the thread unless one is held. Returns whether a thread is held afterwards.
 bool StartMonitor();
 
-// Asks the thread to finish, waits until it has and releases it. A thread that has not
+// Asks the thread to finish, waits until it has and releases it. Never call it while holding
+// the link lock: the thread may need that lock to end its pass. A thread that has not
 // finished within the watchdog's limit is a dead lock: the watchdog's handler runs (by
 // default the "Critical Error" box, then an abnormal end of the process). Should a handler
 // return, the thread stays held and StopMonitor returns false; a later call waits again.
