@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace tarvio;
@@ -158,17 +159,32 @@ TEST_F(SettingsFile, readOnlyFile_errorNamesPathAndFileUnchanged) {
 }
 
 TEST_F(SettingsFile, unwritableFolder_errorAndNothingWritten) {
-    // A folder that cannot exist fails for every user, root included.
+    // A folder that cannot exist fails for every user.
     writeText(dir.file("plain"), "x");
     const std::string inside = dir.file("plain") + "/settings.ini";
     EXPECT_THROW(saveSettings(inside, AppSettings{}, {}, {}), AppError);
 
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
     writeText(path, FreshFile);
-    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read |
-                                                 std::filesystem::perms::owner_exec);
-    EXPECT_THROW(saveSettings(path, AppSettings{1, 2, 3}, {}, {}), AppError);
+    namespace fs = std::filesystem;
+    fs::permissions(dir.path(), fs::perms::owner_read | fs::perms::owner_exec |
+                                    fs::perms::others_read | fs::perms::others_exec);
+    // Root writes into read-only folders, so root tries it as an ordinary user, in a child.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
+            ::_exit(2);
+        try {
+            saveSettings(path, AppSettings{1, 2, 3}, {}, {});
+        } catch (const AppError& e) {
+            ::_exit(std::string(e.what()) == "Unable to write to " + path ? 0 : 3);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: no error, 2: could not drop root, 3: wrong text";
     EXPECT_EQ(readText(path), FreshFile);
 }
 
