@@ -180,6 +180,11 @@ TEST_F(ControllerTest, pulsesThroughMonitor_fillSpectrumAndKeepLastPulse) {
     EXPECT_EQ(pulse.maxSample, 3000);
     EXPECT_EQ(spectrum.maxCount, 2u);
 
+    // A group is handed on by the receive path itself: each of its pulses counts once.
+    device->queue("[" + pulseMessage(200) + "\"note\"\r" + pulseMessage(200) + "]");
+    ASSERT_TRUE(eventually([&] { return pulses.load() == 5; }));
+    EXPECT_EQ(countsIn(200), 2u);
+
     controller->ClearRecords();
     EXPECT_EQ(totalCounts(), 0u);
 }
