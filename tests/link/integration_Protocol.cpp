@@ -417,6 +417,19 @@ TEST_F(ProtocolTest, unwritableCommand_reportsFailedAtTransmitLevel) {
     EXPECT_EQ(e[1].second, "Command \"Medipix power ON\" failed. (Can't transmit - IO error)");
 }
 
+TEST_F(ProtocolTest, unpluggedInterface_failsPromptlyWithDriverReports) {
+    for (PipeOp op : {PipeOp::QueueStatus, PipeOp::Read, PipeOp::Write}) {
+        device->fail(op, DRV_IO_ERROR);
+    }
+    const double start = clock.now();
+    EXPECT_FALSE(execute("_", -1, 3));
+    EXPECT_FALSE(ReceiveMessage(link, record));
+    EXPECT_LT(clock.now() - start, 1.0);
+    ASSERT_FALSE(errors().empty());
+    EXPECT_TRUE(startsWith(errors().back().second, "Can't determine queue depth - IO error"));
+    EXPECT_TRUE(startsWith(errors()[1].second, "Command \"Global reset\" failed. (Can't transmit"));
+}
+
 TEST_F(ProtocolTest, commandOnClosedInterface_failsWithoutTouchingIt) {
     DeviceLink stale(descr);
     DeviceLink closer(descr);
