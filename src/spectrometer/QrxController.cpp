@@ -88,6 +88,9 @@ bool TQrxController::Open(const std::string& name) {
     if (opened_) {
         Close();
     }
+    // After a failed open the thread still runs; the driver steps of opening do not hold the
+    // link lock, so keep the thread away from the new interface until it is configured.
+    StopMonitor();
     DeviceDescr* descr = OpenInterface(name.c_str(), true, false);
     link.Attach(descr);
     deviceName_ = name;
