@@ -56,23 +56,24 @@ std::uint32_t receiveBody(DeviceLink& link, DeviceDescr& descr, std::size_t posi
                    static_cast<std::uint32_t>(room));
 }
 
+enum class TextMessage { Complete, NoClosingQuote, NoCarriageReturn };
+
 // A text message after its opening quote: the text, the closing quote, a carriage return.
-// The message goes into the interface's background record. 0: fine; 1: no closing quote;
-// 2: no carriage return after it.
-int receiveTextMessage(DeviceLink& link, DeviceDescr& descr) {
+// The message goes into the interface's background record.
+TextMessage receiveTextMessage(DeviceLink& link, DeviceDescr& descr) {
     QrxCommandResponse& item = descr.backgroundResponse;
     item.code = 0;
     item.messageText = reinterpret_cast<char*>(descr.rxBuffer);
     descr.rxBuffer[0] = '"';
     if (ReceiveUntil(link, descr.rxBuffer + 1, static_cast<std::int32_t>(RxBufferSize - 1), '"',
                      TextTimeout, 0) < 0) {
-        return 1;
+        return TextMessage::NoClosingQuote;
     }
     std::uint8_t terminator = 0;
     if (Receive(link, &terminator, 1, 1) != 1 || terminator != '\r') {
-        return 2;
+        return TextMessage::NoCarriageReturn;
     }
-    return 0;
+    return TextMessage::Complete;
 }
 
 bool containsOnLine(const char* text) {
@@ -103,6 +104,111 @@ bool Resynchronize(DeviceLink& link, const char* text, ErrorCode code) {
     return false;
 }
 
+namespace {
+
+// The body of a timed frame stream: 6 bytes of time, then a frame stream, decoded into the
+// record's frame target when it has one. Decoding failures are reported but do not fail.
+bool receiveTimedFrame(DeviceLink& link, DeviceDescr& descr, QrxCommandResponse& record) {
+    std::uint8_t* const rx = descr.rxBuffer;
+    const std::size_t expected = StreamSize(descr) + 6;
+    if (expected > RxBufferSize) {
+        // A chip count no interface has: the stream would not fit. Resynchronising skips it.
+        return Resynchronize(link,
+                             "Reception of timed frame stream failed - stream too long for the "
+                             "receive buffer.",
+                             ErrorCode::FatalError);
+    }
+    descr.rxCount = static_cast<std::int32_t>(receiveBody(link, descr, 1, expected - 1) + 1);
+    if (static_cast<std::size_t>(descr.rxCount) < expected) {
+        return Resynchronize(link, "Reception of timed frame stream failed - not enough data.",
+                             ErrorCode::FatalError);
+    }
+    record.frameNumber = ++descr.frameCounter;
+    record.frameTime = TicksToSeconds(rx, descr.kind);
+    if (!record.frameTarget) {
+        return true;
+    }
+    if (!DeserializeFrameStream(descr.largeCounters, rx + 6,
+                                static_cast<std::size_t>(descr.rxCount) - 6, record.frameTarget,
+                                record.frameCapacity)) {
+        Report(link, ErrorCode::GeneralError, "Error deserializing data stream");
+    } else if (!ConvertPseudoCodes(descr.largeCounters, record.frameTarget,
+                                   std::min<std::size_t>(PixelCount(descr), record.frameCapacity),
+                                   1)) {
+        Report(link, ErrorCode::GeneralError, "Error converting data from pseudo codes");
+    }
+    return true;
+}
+
+// The body of scope data: a 16-bit count n, then n + 1 words of samples.
+bool receiveScopeData(DeviceLink& link, DeviceDescr& descr) {
+    std::uint8_t* const rx = descr.rxBuffer;
+    if (receiveBody(link, descr, 1, 1) != 1) {
+        return Resynchronize(link, "Reception of scope data failed.", ErrorCode::FatalError);
+    }
+    // n + 1 in 16 bits: a count of 0xFFFF means no words at all.
+    const auto n = static_cast<std::uint16_t>(rx[0] | rx[1] << 8);
+    const auto words = static_cast<std::uint16_t>(n + 1);
+    const std::size_t bytes = 2 * static_cast<std::size_t>(words);
+    descr.rxCount = static_cast<std::int32_t>(receiveBody(link, descr, 2, bytes) + 2);
+    // Accepted when at least 2 n of the sample bytes arrived.
+    if (bytes > static_cast<std::size_t>(descr.rxCount)) {
+        return Resynchronize(link, "Reception of frame stream failed - not enough data.",
+                             ErrorCode::FatalError);
+    }
+    return true;
+}
+
+// The body of a response of the given type after its first byte, into rxBuffer and rxCount.
+bool receiveBodyOf(DeviceLink& link, DeviceDescr& descr, QrxCommandResponse& record,
+                   std::int32_t type) {
+    std::uint8_t* const rx = descr.rxBuffer;
+    if (type == 1) {
+        descr.rxCount = 1;
+        return true;
+    }
+    if (type >= 2) {
+        descr.rxCount = static_cast<std::int32_t>(
+            receiveBody(link, descr, 1, static_cast<std::size_t>(type) - 1) + 1);
+        if (descr.rxCount < type) {
+            return Resynchronize(link, "Missing response parameters.", ErrorCode::FatalError);
+        }
+        return true;
+    }
+    switch (type) {
+    case StringParameter: {
+        const std::int32_t end = ReceiveUntil(
+            link, rx + 1, static_cast<std::int32_t>(RxBufferSize - 1), '\r', TextTimeout, 0);
+        if (end < 0) {
+            return Resynchronize(link, "Reception of string parameter failed.",
+                                 ErrorCode::FatalError);
+        }
+        descr.rxCount = end + 1;
+        rx[end + 1] = 0; // the carriage return becomes the text's end
+        return true;
+    }
+    case TimedFrameStream:
+        return receiveTimedFrame(link, descr, record);
+    case ScopeData:
+        return receiveScopeData(link, descr);
+    case ChipIdList: {
+        // With no chips the body is the byte already read; nothing more is read.
+        const std::size_t expected = 4 * static_cast<std::size_t>(descr.chipCount);
+        descr.rxCount = static_cast<std::int32_t>(
+            (expected > 1 ? receiveBody(link, descr, 1, expected - 1) : 0) + 1);
+        if (static_cast<std::size_t>(descr.rxCount) < expected) {
+            return Resynchronize(link, "Reception of chip ID failed.", ErrorCode::FatalError);
+        }
+        return true;
+    }
+    default:
+        // No response of the table has another shape.
+        return Resynchronize(link, "Unknown response received.", ErrorCode::FatalError);
+    }
+}
+
+} // namespace
+
 bool ParseResponse(DeviceLink& link, QrxCommandResponse& record) {
     QrxStatLeveler level(link);
     DeviceDescr* descr = linkedDevice(link);
@@ -120,8 +226,8 @@ bool ParseResponse(DeviceLink& link, QrxCommandResponse& record) {
         return Resynchronize(link, "Too short response.", ErrorCode::FatalError);
     }
 
-    const std::int32_t type = row->responseType;
-    if (type == OkOnly) {
+    if (row->responseType == OkOnly) {
+        // The byte already read and two more are the terminator.
         record.count = 0;
         record.data = nullptr;
         if (receiveBody(link, *descr, 1, 2) != 2 || std::memcmp(rx, "OK\r", 3) != 0) {
@@ -129,79 +235,9 @@ bool ParseResponse(DeviceLink& link, QrxCommandResponse& record) {
         }
         return true;
     }
-    if (type == 1) {
-        descr->rxCount = 1;
-    } else if (type >= 2) {
-        descr->rxCount = static_cast<std::int32_t>(
-            receiveBody(link, *descr, 1, static_cast<std::size_t>(type) - 1) + 1);
-        if (descr->rxCount < type) {
-            return Resynchronize(link, "Missing response parameters.", ErrorCode::FatalError);
-        }
-    } else if (type == StringParameter) {
-        const std::int32_t end = ReceiveUntil(
-            link, rx + 1, static_cast<std::int32_t>(RxBufferSize - 1), '\r', TextTimeout, 0);
-        if (end < 0) {
-            return Resynchronize(link, "Reception of string parameter failed.",
-                                 ErrorCode::FatalError);
-        }
-        descr->rxCount = end + 1;
-        rx[end + 1] = 0; // the carriage return becomes the text's end
-    } else if (type == TimedFrameStream) {
-        const std::size_t stream = StreamSize(*descr);
-        const std::size_t expected = stream + 6;
-        if (expected > RxBufferSize) {
-            // A chip count no interface has: the stream would not fit. The resynchronisation
-            // skips it.
-            return Resynchronize(link,
-                                 "Reception of timed frame stream failed - stream too long for "
-                                 "the receive buffer.",
-                                 ErrorCode::FatalError);
-        }
-        descr->rxCount = static_cast<std::int32_t>(receiveBody(link, *descr, 1, expected - 1) + 1);
-        if (static_cast<std::size_t>(descr->rxCount) < expected) {
-            return Resynchronize(link, "Reception of timed frame stream failed - not enough data.",
-                                 ErrorCode::FatalError);
-        }
-        record.frameNumber = ++descr->frameCounter;
-        record.frameTime = TicksToSeconds(rx, descr->kind);
-        if (record.frameTarget) {
-            if (!DeserializeFrameStream(descr->largeCounters, rx + 6,
-                                        static_cast<std::size_t>(descr->rxCount) - 6,
-                                        record.frameTarget, record.frameCapacity)) {
-                Report(link, ErrorCode::GeneralError, "Error deserializing data stream");
-            } else if (!ConvertPseudoCodes(
-                           descr->largeCounters, record.frameTarget,
-                           std::min<std::size_t>(PixelCount(*descr), record.frameCapacity), 1)) {
-                Report(link, ErrorCode::GeneralError, "Error converting data from pseudo codes");
-            }
-        }
-    } else if (type == ScopeData) {
-        if (receiveBody(link, *descr, 1, 1) != 1) {
-            return Resynchronize(link, "Reception of scope data failed.", ErrorCode::FatalError);
-        }
-        // n + 1 words in 16 bits: a count of 0xFFFF means no words at all.
-        const std::uint16_t n = static_cast<std::uint16_t>(rx[0] | rx[1] << 8);
-        const std::uint16_t words = static_cast<std::uint16_t>(n + 1);
-        const std::size_t bytes = 2 * static_cast<std::size_t>(words);
-        descr->rxCount = static_cast<std::int32_t>(receiveBody(link, *descr, 2, bytes) + 2);
-        // Accepted when at least 2 n of the sample bytes arrived.
-        if (bytes > static_cast<std::size_t>(descr->rxCount)) {
-            return Resynchronize(link, "Reception of frame stream failed - not enough data.",
-                                 ErrorCode::FatalError);
-        }
-    } else if (type == ChipIdList) {
-        // With no chips the body is the byte already read; nothing more is read.
-        const std::size_t expected = 4 * static_cast<std::size_t>(descr->chipCount);
-        descr->rxCount = static_cast<std::int32_t>(
-            (expected > 1 ? receiveBody(link, *descr, 1, expected - 1) : 0) + 1);
-        if (static_cast<std::size_t>(descr->rxCount) < expected) {
-            return Resynchronize(link, "Reception of chip ID failed.", ErrorCode::FatalError);
-        }
-    } else {
-        // No response of the table has another shape.
-        return Resynchronize(link, "Unknown response received.", ErrorCode::FatalError);
+    if (!receiveBodyOf(link, *descr, record, row->responseType)) {
+        return false;
     }
-
     record.count = descr->rxCount;
     record.data = rx;
 
@@ -252,14 +288,14 @@ bool ReceiveMessage(DeviceLink& link, QrxCommandResponse& record) {
     if (first == '"') {
         record.code = 0;
         switch (receiveTextMessage(link, *descr)) {
-        case 1:
+        case TextMessage::NoClosingQuote:
             return Resynchronize(link,
                                  "Error receiving text message. Missing [\"] string terminator.",
                                  ErrorCode::FatalError);
-        case 2:
+        case TextMessage::NoCarriageReturn:
             return Resynchronize(link, "Error receiving text message. Missing [0x0d] terminator.",
                                  ErrorCode::FatalError);
-        default:
+        case TextMessage::Complete:
             break;
         }
         CallMessageHook(link, descr->backgroundResponse);
@@ -284,7 +320,7 @@ bool ReceiveMessage(DeviceLink& link, QrxCommandResponse& record) {
                 return true;
             }
             if (code == '"') {
-                if (receiveTextMessage(link, *descr) != 0) {
+                if (receiveTextMessage(link, *descr) != TextMessage::Complete) {
                     return Resynchronize(link, "Error receiving background message text.",
                                          ErrorCode::FatalError);
                 }
