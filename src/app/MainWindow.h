@@ -66,6 +66,8 @@ public:
 
     // Shows every log line and pulse notice waiting for the GUI thread now.
     void flushLog();
+    // Where the controller's lines wait for the GUI thread; any thread may add to it.
+    LogInbox& logInbox() { return *logInbox_; }
 
     // State that the handlers share.
     bool deviceOpened() const { return deviceOpened_; }
