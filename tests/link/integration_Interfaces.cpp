@@ -196,6 +196,16 @@ TEST_F(InterfacesTest, findInterface_reportsAClosedInterface) {
     EXPECT_STREQ(other.text, "Invalid device handle.");
 }
 
+TEST_F(InterfacesTest, errorBoxCaption_namesARegisteredInterface) {
+    pipe->addDevice("Medipix2 ver 1");
+    DeviceLink link(OpenInterface("Medipix2 ver 1", false, false));
+    SetReportHook(nullptr, 0);
+    link.depth = 1;
+    Report(link, ErrorCode::FatalError, "lost");
+    ASSERT_EQ(recorder.boxes().size(), 1u);
+    EXPECT_EQ(recorder.boxes()[0].caption, "Fatal error - Medipix2 ver 1 (1)");
+}
+
 TEST_F(InterfacesTest, openBeyondTheRegistry_isRefusedAndTheHandleClosed) {
     auto device = pipe->addDevice("Medipix2 ver 1");
     for (int i = 0; i < MaxOpenInterfaces; ++i) {
