@@ -63,6 +63,8 @@ DriverStatus SimulatedInterface::open(std::uint64_t& session) {
     readTimeout_ = 1.0;
     wire_.clear();
     engine_.dropPartialCommand();
+    // Nobody read while the interface was closed: it stalled, and sends only what comes now.
+    acquisition_.holdUntil(timeSource().now());
     return DRV_OK;
 }
 

@@ -168,6 +168,11 @@ TEST_F(SimLink, thresholdAndBias_readBackThroughTheMonitor) {
     EXPECT_EQ(sim->state().biasCode, 1);
 }
 
+// Channel of the highest count from `from` on.
+std::size_t peakChannel(const std::vector<std::uint64_t>& h, std::size_t from) {
+    return std::max_element(h.begin() + from, h.end()) - h.begin();
+}
+
 void arm(DeviceLink& link, std::uint16_t samples, double interval) {
     ASSERT_TRUE(SetBiasVoltage(link, 1));
     ASSERT_TRUE(ScopeConfigure(link, 2, samples, 15));
@@ -212,11 +217,34 @@ TEST_F(SimLink, pulses_carryTheAskedSampleCountAndTheAm241Lines) {
     EXPECT_GT(hookLog().texts, 10u);
     // The 59.54 keV line: about 5 codes per keV above a baseline of about 100 at full bias.
     const auto& h = hookLog().histogram;
-    const auto peak = std::max_element(h.begin() + 300, h.end()) - h.begin();
-    EXPECT_NEAR(peak, 100 + 59.54 * 5 * detector::chargeCollection(1), 6);
+    EXPECT_NEAR(peakChannel(h, 300), 100 + 59.54 * 5 * detector::chargeCollection(1), 6);
     // Nothing under the threshold (0.1 V, 50 codes above the baseline, plus noise).
     EXPECT_EQ(std::accumulate(h.begin(), h.begin() + 140, std::uint64_t{0}), 0u);
     EXPECT_TRUE(errors().empty()) << errors().front();
+}
+
+TEST_F(SimLink, peakPosition_followsTheSourcesLineAndTheBias) {
+    struct Case {
+        SimSource source;
+        std::uint8_t bias;
+        double lineKeV;
+    };
+    for (const Case& c : {Case{SimSource::Co57, 1, 122.06}, Case{SimSource::Cs137, 1, 661.7},
+                          Case{SimSource::Am241, 255, 59.54}}) {
+        SimulatorConfig config;
+        config.fastMode = true;
+        config.pulseLimit = 1500;
+        config.source = c.source;
+        open(config);
+        ASSERT_TRUE(SetBiasVoltage(link, c.bias));
+        ASSERT_TRUE(ScopeConfigure(link, 2, 200, 15));
+        ASSERT_TRUE(StartWaitingForTrigger(link));
+        receiveFor(1.0);
+        ASSERT_EQ(hookLog().pulses, 1500u);
+        const double expected = 100 + c.lineKeV * 5 * detector::chargeCollection(c.bias);
+        EXPECT_NEAR(peakChannel(hookLog().histogram, 300), expected, expected * 0.01 + 4)
+            << simSourceName(c.source);
+    }
 }
 
 TEST_F(SimLink, biasOff_noPulses_andSingleShotSendsOneAtOnce) {
