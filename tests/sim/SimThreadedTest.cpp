@@ -37,6 +37,45 @@ TEST(SimThreaded, unplugFromAnotherThread_endsABlockingRead) {
     removeAllBackends();
 }
 
+// On the real clock: bytes take their time on the wire, and the interval timer paces pulses.
+TEST(SimRealTime, wireRateAndIntervalTimer_paceInRealTime) {
+    SimulatorConfig config;
+    config.wireRate = 200.0; // bytes per second: the 40-byte synchronisation answer takes 0.2 s
+    SimulatedInterface sim(config);
+    std::uint64_t session = 0;
+    ASSERT_EQ(sim.open(session), DRV_OK);
+    std::uint32_t n = 0;
+    const std::uint8_t blank = ' ';
+    const auto start = std::chrono::steady_clock::now();
+    sim.write(session, &blank, 1, n);
+    std::uint8_t answer[40];
+    ASSERT_EQ(sim.read(session, answer, sizeof answer, n), DRV_OK);
+    EXPECT_EQ(n, 40u);
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(190));
+
+    SimulatorConfig paced;
+    SimulatedInterface pulses(paced);
+    ASSERT_EQ(pulses.open(session), DRV_OK);
+    // Bias on, trigger set up, interval of 50 ms (999894 ticks), waiting for triggers.
+    const std::uint8_t arm[] = {'b', 1, 'Q', 12, 'Z', 0xD6, 0x41, 0x0F, 0, 0, 0, 16, 'l'};
+    const auto armed = std::chrono::steady_clock::now();
+    pulses.write(session, arm, sizeof arm, n);
+    std::vector<std::uint8_t> sink(1 << 16);
+    while (std::chrono::steady_clock::now() - armed < std::chrono::milliseconds(300)) {
+        std::uint32_t queued = 0;
+        pulses.queueStatus(session, queued);
+        pulses.read(session, sink.data(), queued, n);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const double elapsed =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - armed).count();
+    std::uint32_t queued = 0;
+    pulses.queueStatus(session, queued);
+    pulses.read(session, sink.data(), queued, n);
+    // One pulse per elapsed interval (2000 photons a second fill every one of them).
+    EXPECT_NEAR(double(pulses.stats().pulsesTriggered), elapsed / 0.05, 1.5);
+}
+
 // A receiving thread takes a whole measurement while the test reads the interface's counts:
 // the host sees exactly the pulses the interface delivered, channel by channel.
 TEST(SimThreaded, receivingThread_seesEveryDeliveredPulse) {
