@@ -126,6 +126,24 @@ TEST(ProtocolEngine, unknownCode_getsAnErrorLineAndTheNextCommandStillWorks) {
     EXPECT_EQ(e.engine.state().biasCode, 1);
 }
 
+// Whatever the host sends, the interface stays within its buffers and answers the next
+// synchronisation once a half command has timed out.
+TEST(ProtocolEngine, randomInput_neverBreaksTheNextSynchronisation) {
+    for (std::uint64_t seed = 1; seed <= 20; ++seed) {
+        Engine e;
+        SimRandom rng(seed);
+        Bytes noise(4000);
+        for (auto& b : noise) {
+            b = static_cast<std::uint8_t>(rng.below(256));
+        }
+        e.send(noise, 1.0);
+        const std::string answer = text(e.send({' '}, 2.0));
+        const std::string sync = " 1234567890qwertyuiopasdfghjklzxcvbnmOK\r";
+        ASSERT_GE(answer.size(), sync.size()) << seed;
+        EXPECT_EQ(answer.substr(answer.size() - sync.size()), sync) << seed;
+    }
+}
+
 TEST(ProtocolEngine, parametersSplitOverWrites_areJoined) {
     Engine e;
     EXPECT_TRUE(e.send({'>', 0}).empty());
