@@ -8,7 +8,7 @@ packages=(
     qt6-base-dev libftdi1-dev libusb-1.0-0-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
-    xvfb xauth fonts-dejavu-core
+    xvfb xauth fonts-dejavu-core xdotool imagemagick
 )
 
 missing=()

@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <algorithm>
+
 namespace tarvio {
 
 namespace {
@@ -62,10 +64,16 @@ QPushButton* button(QWidget* parent, const char* name, int left, int top, int wi
     return b;
 }
 
+// The window's font is wider than the one the layout was drawn for: a caption that would be cut
+// widens its check box, away from the side the box is on.
 QCheckBox* checkBox(QWidget* parent, const char* name, int left, int top, int width, int height,
-                    const char* caption) {
-    return place(new QCheckBox(QString::fromLatin1(caption), parent), name, left, top, width,
-                 height);
+                    const char* caption, Qt::LayoutDirection direction = Qt::LeftToRight) {
+    auto* box = new QCheckBox(QString::fromLatin1(caption), parent);
+    box->setLayoutDirection(direction);
+    const int needed = std::max(width, box->sizeHint().width());
+    if (direction == Qt::RightToLeft)
+        left -= needed - width;
+    return place(box, name, left, top, needed, height);
 }
 
 QSlider* trackBar(QWidget* parent, const char* name, int left, int top, int width, int height,
@@ -204,8 +212,9 @@ void TfrmMain::createControls() {
     shpZoom = new ZoomShape(imgSpectrum);
     shpZoom->setObjectName(QStringLiteral("shpZoom"));
     chbCursor = checkBox(GroupBox3, "chbCursor", 9, 316, 56, 17, "Cursor");
-    chbCalibrated = checkBox(GroupBox3, "chbCalibrated", 224, 319, 68, 17, "Calibrated");
-    chbCalibrated->setLayoutDirection(Qt::RightToLeft); // caption left of the box
+    // Caption left of the box.
+    chbCalibrated =
+        checkBox(GroupBox3, "chbCalibrated", 224, 319, 68, 17, "Calibrated", Qt::RightToLeft);
     btnCalibrate = button(GroupBox3, "btnCalibrate", 297, 318, 49, 18, "Calibrate");
     lblChannel = place(new QLabel(QStringLiteral("-"), GroupBox3), "lblChannel", 32, 334, 297, 13);
     lblChannel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
