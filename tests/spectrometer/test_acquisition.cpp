@@ -189,11 +189,11 @@ TEST_F(AcquisitionTest, faultsOnTheWire_measurementRecoversAndCountsWholePulses)
     openFirst();
 
     const std::vector<SimFault> faults = {
+        SimFault::errorLine("Trigger overrun", SimFaultTarget::Pulse),
         SimFault::drop(3, 20, SimFaultTarget::Pulse),
         SimFault::corrupt(1, 0, SimFaultTarget::Pulse),
         SimFault::insert({'x', 'y', 0x00, 0xFF, '\r'}, SimFaultTarget::Pulse),
         SimFault::cutShort(100, SimFaultTarget::Pulse),
-        SimFault::errorLine("Trigger overrun", SimFaultTarget::Pulse),
         SimFault::corrupt(2, 40, SimFaultTarget::Pulse), // samples: parsed, counted wrong
     };
     startMeasurement();
