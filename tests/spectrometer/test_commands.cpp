@@ -192,6 +192,19 @@ TEST_F(CommandsTest, unknownChipType_keepsFlagsAndReadsIdentifiers) {
     EXPECT_STREQ(descr->chipIdText, "AB12");
 }
 
+TEST_F(CommandsTest, unansweredChipboardId_keepsWhatTheResetFound) {
+    device = pipe->addDevice(Description);
+    device->reply("_", okResponse('_') +
+                           "!Unit is on line. Medipix MXR chips: 1 Medipix chips: 1 Ready\r");
+    device->answerSynchronisation();
+    descr = OpenInterface(Description.c_str(), true, false);
+    ASSERT_NE(descr, nullptr);
+    EXPECT_TRUE(descr->largeCounters);
+    EXPECT_FALSE(descr->timepix);
+    EXPECT_STREQ(descr->chipIdText, "");
+    EXPECT_TRUE(reported(ErrorCode::UnsupportedOperation, "Not received response to '|'"));
+}
+
 TEST_F(CommandsTest, badAnswers_failTheResetWithTheirReports) {
     open("Hello world");
     EXPECT_TRUE(
