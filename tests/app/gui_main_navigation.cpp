@@ -96,6 +96,18 @@ TEST_F(MainWindowNavigation, dragUpAndLeft_bandShownWhileDraggingThenNormalisedZ
     EXPECT_EQ(hor->pageStep(), hor->singleStep());
 }
 
+TEST_F(MainWindowNavigation, narrowDrag_scrollBarOverTheChannelsOutsideTheWindow) {
+    // Eight pixels of the full view from the left axis: channels [0, 107).
+    drag({15, 50}, {23, 100});
+    ASSERT_EQ(shown().first, 0u);
+    ASSERT_EQ(shown().last, 107u);
+    EXPECT_EQ(hor->minimum(), 0);
+    EXPECT_EQ(hor->maximum(), 4096 - 107);
+    EXPECT_EQ(hor->singleStep(), 124); // 3989 / (321 / 10)
+    EXPECT_EQ(hor->pageStep(), 124);
+    EXPECT_EQ(hor->value(), 0);
+}
+
 TEST_F(MainWindowNavigation, dragsLeavingTheImage_clampedToItsEdges) {
     drag({20, 100}, {-10, 80});
     EXPECT_EQ(shown(), expectedAfter({0, 80, 30, 20}));
