@@ -28,15 +28,17 @@ void LogInbox::notifyPulse() {
     wakeIfIdle(lock);
 }
 
-LogInbox::Batch LogInbox::take() {
+LogInbox::Batch LogInbox::take(std::size_t maxLines) {
     std::lock_guard lock(mutex_);
     Batch batch;
-    batch.lines.assign(std::make_move_iterator(lines_.begin()),
-                       std::make_move_iterator(lines_.end()));
-    lines_.clear();
+    const auto end =
+        lines_.begin() + static_cast<std::ptrdiff_t>(std::min(maxLines, lines_.size()));
+    batch.lines.assign(std::make_move_iterator(lines_.begin()), std::make_move_iterator(end));
+    lines_.erase(lines_.begin(), end);
     batch.droppedLines = std::exchange(dropped_, 0);
     batch.pulses = std::exchange(pulses_, 0);
-    wakePending_ = false;
+    batch.more = !lines_.empty();
+    wakePending_ = batch.more;
     return batch;
 }
 

@@ -26,6 +26,7 @@ public:
         std::vector<std::string> lines; // oldest first
         std::uint64_t droppedLines = 0; // lost to the capacity since the last take
         std::uint64_t pulses = 0;       // pulse notices since the last take
+        bool more = false;              // lines beyond the batch's limit still wait
         bool empty() const { return lines.empty() && droppedLines == 0 && pulses == 0; }
     };
 
@@ -38,8 +39,10 @@ public:
     void pushLine(std::string line);
     void notifyPulse();
 
-    // Everything waiting, in arrival order; re-arms the wake-up.
-    Batch take();
+    // The oldest waiting lines, at most `maxLines`, in arrival order, with the pulse notices
+    // and the count of dropped lines. Re-arms the wake-up once nothing is left; while lines
+    // remain (Batch::more) the taker is expected to come back without one.
+    Batch take(std::size_t maxLines = SIZE_MAX);
 
     std::size_t capacity() const { return capacity_; }
 

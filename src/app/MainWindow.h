@@ -125,6 +125,9 @@ private:
     void appendLogLine(const char* line);
     void onPulseArrived();
     void scheduleLogFlush();
+    void showNextLogBatch();
+    // Shows at most maxLines waiting lines; returns whether more wait.
+    bool showLogBatch(std::size_t maxLines);
     // Runs a handler inside the error-box boundary.
     template <class Handler> void guarded(Handler&& handler);
 

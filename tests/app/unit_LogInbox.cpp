@@ -28,6 +28,24 @@ TEST(LogInbox, linesAndPulses_takenInOrderAndOneWakeUpPerBatch) {
     EXPECT_EQ(wakes, 2);
 }
 
+TEST(LogInbox, limitedTake_restWaitsWithoutAnotherWakeUpUntilTakenToo) {
+    LogInbox inbox(10);
+    int wakes = 0;
+    inbox.setWake([&] { ++wakes; });
+    for (const char* line : {"a", "b", "c", "d", "e"})
+        inbox.pushLine(line);
+    LogInbox::Batch first = inbox.take(2);
+    EXPECT_EQ(first.lines, (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(first.more);
+    inbox.pushLine("f"); // the taker comes back on its own
+    EXPECT_EQ(wakes, 1);
+    LogInbox::Batch rest = inbox.take(10);
+    EXPECT_EQ(rest.lines, (std::vector<std::string>{"c", "d", "e", "f"}));
+    EXPECT_FALSE(rest.more);
+    inbox.pushLine("g");
+    EXPECT_EQ(wakes, 2);
+}
+
 TEST(LogInbox, flood_keepsTheNewestLinesAndCountsTheRest) {
     LogInbox inbox(3);
     for (int i = 0; i < 10; ++i)
