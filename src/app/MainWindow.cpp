@@ -116,6 +116,9 @@ void TfrmMain::startUp() {
         cmbDevices->setCurrentIndex(0);
     if (cmbDevices->count() < 2)
         cmbDevices->setEnabled(false);
+    // Descriptions are longer than the list is wide.
+    cmbDevices->setToolTip(cmbDevices->currentText());
+    connect(cmbDevices, &QComboBox::currentTextChanged, cmbDevices, &QWidget::setToolTip);
 
     // 5.
     pulseGraph_ = std::make_unique<PulseGraph>(imgPulse->canvas());
