@@ -67,7 +67,7 @@ std::vector<std::uint8_t> ChipBoard::chipIds() const {
 std::string ChipBoard::identifierText() const {
     std::string text;
     for (int k = 0; k < chips_; ++k) {
-        char item[16];
+        char item[32];
         if (largeCounters()) {
             const ChipId id = chipIdOf(k);
             std::snprintf(item, sizeof item, "%c%02d-W%04u", static_cast<char>(64 + id.x),

@@ -97,8 +97,9 @@ TEST_F(MainWindowLayout, everyControl_kindParentPlaceCaptionAndInitialState) {
         } else {
             EXPECT_EQ(widget->geometry(), p.geometry);
         }
-        if (p.text)
+        if (p.text) {
             EXPECT_EQ(textOf(widget), p.text);
+        }
         EXPECT_EQ(widget->isEnabled(), p.enabled);
     }
     // The labels sit at their places and size to their captions.
