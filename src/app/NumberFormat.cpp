@@ -167,6 +167,18 @@ double parseFloat(std::string_view text) {
     throw AppError("'" + std::string(text) + "' is not a valid floating point value");
 }
 
+int takeRadixPrefix(std::string_view& text) {
+    if (text.starts_with("0x") || text.starts_with("0X")) {
+        text.remove_prefix(2);
+        return 16;
+    }
+    if (text.starts_with('$')) {
+        text.remove_prefix(1);
+        return 16;
+    }
+    return 10;
+}
+
 std::optional<std::int32_t> tryParseInt(std::string_view text) {
     text = trimBlanks(text);
     bool negative = false;
@@ -174,14 +186,7 @@ std::optional<std::int32_t> tryParseInt(std::string_view text) {
         negative = text.front() == '-';
         text.remove_prefix(1);
     }
-    int base = 10;
-    if (text.starts_with("0x") || text.starts_with("0X")) {
-        base = 16;
-        text.remove_prefix(2);
-    } else if (text.starts_with('$')) {
-        base = 16;
-        text.remove_prefix(1);
-    }
+    const int base = takeRadixPrefix(text);
     if (text.empty())
         return std::nullopt;
     // One above INT32_MAX so that -2147483648 fits.

@@ -26,6 +26,9 @@ std::optional<double> tryParseFloat(std::string_view text);
 // Throws AppError "'<text>' is not a valid floating point value".
 double parseFloat(std::string_view text);
 
+// Strips a hexadecimal prefix ("0x", "0X" or "$") and returns the radix it stands for.
+int takeRadixPrefix(std::string_view& text);
+
 // Signed 32-bit; decimal, or hexadecimal after 0x, 0X or $ (optionally signed).
 std::optional<std::int32_t> tryParseInt(std::string_view text);
 // Throws AppError "'<text>' is not a valid integer value".

@@ -13,14 +13,7 @@ namespace {
 constexpr const char* Section = "Simulator";
 
 std::optional<std::uint64_t> parseUnsigned(std::string_view text) {
-    int base = 10;
-    if (text.starts_with("0x") || text.starts_with("0X")) {
-        base = 16;
-        text.remove_prefix(2);
-    } else if (text.starts_with('$')) {
-        base = 16;
-        text.remove_prefix(1);
-    }
+    const int base = takeRadixPrefix(text);
     std::uint64_t value = 0;
     const auto result = std::from_chars(text.data(), text.data() + text.size(), value, base);
     if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace tarvio {
 
@@ -343,22 +344,10 @@ bool ReceiveMessage(DeviceLink& link, QrxCommandResponse& record) {
     return true;
 }
 
-bool NextResponse(DeviceLink& link, QrxCommandResponse& record) {
-    for (;;) {
-        if (!ReceiveMessage(link, record)) {
-            return false;
-        }
-        if (record.code != 0) {
-            return true;
-        }
-        timeSource().sleepFor(0);
-    }
-}
-
 namespace {
 
-// NextResponse, but a stream of messages that never lets up ends once the wait is far past
-// its deadline.
+// NextResponse, but a stream of messages that never lets up ends once the wait is past
+// `limit`, so that a chattering device cannot hold the link lock for ever.
 bool nextResponseBefore(DeviceLink& link, QrxCommandResponse& record, double limit) {
     for (;;) {
         if (!ReceiveMessage(link, record)) {
@@ -375,6 +364,10 @@ bool nextResponseBefore(DeviceLink& link, QrxCommandResponse& record, double lim
 }
 
 } // namespace
+
+bool NextResponse(DeviceLink& link, QrxCommandResponse& record) {
+    return nextResponseBefore(link, record, std::numeric_limits<double>::infinity());
+}
 
 bool AwaitResponse(DeviceLink& link, QrxCommandResponse& record, std::uint8_t code,
                    double timeout) {
