@@ -56,4 +56,14 @@ QPushButton* addButton(QDialog& dialog, const char* name, const QString& text, i
     return button;
 }
 
+void setTabChain(std::initializer_list<QWidget*> widgets) {
+    QWidget* previous = nullptr;
+    for (QWidget* widget : widgets) {
+        if (previous) {
+            QWidget::setTabOrder(previous, widget);
+        }
+        previous = widget;
+    }
+}
+
 } // namespace tarvio

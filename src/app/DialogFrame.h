@@ -4,6 +4,8 @@
 
 #include <QDialog>
 
+#include <initializer_list>
+
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -21,5 +23,8 @@ QLabel* addLabel(QDialog& dialog, const char* name, const QString& text, int lef
 QLineEdit* addEdit(QDialog& dialog, const char* name, int left, int top, int width, int height);
 QPushButton* addButton(QDialog& dialog, const char* name, const QString& text, int left, int top,
                        int width, int height);
+
+// Keyboard focus moves through the widgets in the order given.
+void setTabChain(std::initializer_list<QWidget*> widgets);
 
 } // namespace tarvio

@@ -39,11 +39,7 @@ TfrmCalibrate::TfrmCalibrate(QWidget* parent) : QDialog(parent) {
     btnOK->setDefault(true);
     btnCancel = addButton(*this, "btnCancel", QStringLiteral("Cancel"), 144, 136, 75, 25);
 
-    setTabOrder(edtSample1, edtEnergy1);
-    setTabOrder(edtEnergy1, edtSample2);
-    setTabOrder(edtSample2, edtEnergy2);
-    setTabOrder(edtEnergy2, btnOK);
-    setTabOrder(btnOK, btnCancel);
+    setTabChain({edtSample1, edtEnergy1, edtSample2, edtEnergy2, btnOK, btnCancel});
 
     connect(btnOK, &QPushButton::clicked, this, &TfrmCalibrate::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmCalibrate::btnCancelClick);

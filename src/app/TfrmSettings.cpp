@@ -33,10 +33,7 @@ TfrmSettings::TfrmSettings(AppSettings& settings, QWidget* parent)
     Button1->setDefault(true);
     Button2 = addButton(*this, "Button2", QStringLiteral("Cancel"), 152, 112, 75, 25);
 
-    setTabOrder(edtMin, edtMax);
-    setTabOrder(edtMax, Button1);
-    setTabOrder(Button1, Button2);
-    setTabOrder(Button2, edtDelay);
+    setTabChain({edtMin, edtMax, Button1, Button2, edtDelay});
 
     connect(Button1, &QPushButton::clicked, this, &TfrmSettings::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TfrmSettings::Button2Click);
