@@ -38,6 +38,15 @@ inline std::vector<RecordedBox>& recordedBoxes() {
     return boxes;
 }
 
+// Texts of the reports recorded so far, in order.
+inline std::vector<std::string> recordedReportTexts() {
+    std::vector<std::string> texts;
+    for (const auto& r : recordedReports()) {
+        texts.push_back(r.text);
+    }
+    return texts;
+}
+
 inline void recordReport(DeviceLink& link, std::int32_t) {
     recordedReports().push_back({link.level, link.text, link.depth});
 }
@@ -96,13 +105,7 @@ protected:
     }
 
     // Texts of the reports made so far, in order.
-    std::vector<std::string> reportTexts() const {
-        std::vector<std::string> texts;
-        for (const auto& r : recordedReports()) {
-            texts.push_back(r.text);
-        }
-        return texts;
-    }
+    std::vector<std::string> reportTexts() const { return recordedReportTexts(); }
 
     ManualTimeSource clock{1000.0};
     ScopedTimeSource timeScope{clock};

@@ -26,13 +26,7 @@ protected:
         }
     }
 
-    std::vector<std::string> texts() const {
-        std::vector<std::string> t;
-        for (const auto& r : test::recordedReports()) {
-            t.push_back(r.text);
-        }
-        return t;
-    }
+    std::vector<std::string> texts() const { return test::recordedReportTexts(); }
 
     ManualTimeSource clock{1000.0};
     ScopedTimeSource timeScope{clock};
