@@ -1,8 +1,8 @@
 // Frame stream decoding plus pseudo-code conversion, production against the bit-by-bit
 // reference, for 1 and 4 chips of both kinds. Throughput is bytes of stream per second.
 
-#include "spectrometer/Encodings.h"
-#include "spectrometer/ReferenceDecoder.h"
+#include "encodings/Encodings.h"
+#include "encodings/ReferenceDecoder.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 #include "app/IniFile.h"
 #include "app/NumberFormat.h"
 #include "app/TextFile.h"
-#include "views/AtomicFile.h"
+#include "records/AtomicFile.h"
 
 #include <cmath>
 #include <filesystem>

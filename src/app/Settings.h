@@ -3,7 +3,7 @@
 // the main window is built, written once when it closes; in between the values live in the
 // window's AppSettings and the spectrum graph's two calibration points.
 
-#include "views/Calibration.h"
+#include "records/Calibration.h"
 
 #include <cstdint>
 #include <string>

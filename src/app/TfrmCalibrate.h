@@ -3,7 +3,7 @@
 // EditCalibration fills the fields from the spectrum graph's points and writes them back
 // when the operator presses OK with valid channels.
 
-#include "views/Calibration.h"
+#include "records/Calibration.h"
 
 #include <QDialog>
 

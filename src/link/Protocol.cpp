@@ -8,7 +8,7 @@
 #include "link/Report.h"
 #include "link/Transport.h"
 #include "link/TransportLimits.h"
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "sim/ChipBoard.h"
 
 #include "sim/SimRandom.h"
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,7 +3,7 @@
 #include "link/CommandTable.h"
 #include "sim/PulseShape.h"
 #include "sim/SourcePhysics.h"
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "spectrometer/ChipIdentifiers.h"
 
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 
 #include <algorithm>
 #include <cstdio>

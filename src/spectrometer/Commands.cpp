@@ -5,7 +5,7 @@
 #include "link/Interfaces.h"
 #include "link/Locks.h"
 #include "link/Protocol.h"
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 
 #include <cmath>
 #include <cstddef>

@@ -14,8 +14,8 @@
 #include "link/CommandResponse.h"
 #include "link/DeviceLink.h"
 #include "link/Locks.h"
-#include "views/PulseBuffer.h"
-#include "views/Spectrum.h"
+#include "records/PulseBuffer.h"
+#include "records/Spectrum.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
 #pragma once
 // Turning one scope data message into the last pulse and one count of the spectrum.
 
-#include "views/PulseBuffer.h"
-#include "views/Spectrum.h"
+#include "records/PulseBuffer.h"
+#include "records/Spectrum.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // horizontal line.
 
 #include "views/Canvas.h"
-#include "views/PulseBuffer.h"
+#include "records/PulseBuffer.h"
 
 #include <cstdint>
 

@@ -2,7 +2,7 @@
 
 #include "views/GraphColours.h"
 #include "views/Pixel.h"
-#include "views/TextFormat.h"
+#include "records/TextFormat.h"
 
 #include <algorithm>
 #include <optional>

@@ -3,9 +3,9 @@
 // visible window in channels and counts, the cursor, and the energy calibration of the
 // channel axis.
 
-#include "views/Calibration.h"
+#include "records/Calibration.h"
 #include "views/Canvas.h"
-#include "views/Spectrum.h"
+#include "records/Spectrum.h"
 
 #include <cstdint>
 

@@ -3,7 +3,7 @@
 #include "link/Locks.h"
 #include "link/Protocol.h"
 #include "link/Transport.h"
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "link/CommandTable.h"
 #include "sim/Acquisition.h"
 #include "sim/SourcePhysics.h"
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 
 #include <gtest/gtest.h>
 

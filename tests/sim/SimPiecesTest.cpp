@@ -6,7 +6,7 @@
 #include "sim/SimFaults.h"
 #include "sim/SourcePhysics.h"
 #include "sim/WireQueue.h"
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "link/Interfaces.h"
 #include "link/Report.h"
 #include "spectrometer/Commands.h"
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 #include "spectrometer/InterfaceReset.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "spectrometer/ChipIdentifiers.h"
 #include "spectrometer/Commands.h"
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 #include "spectrometer/ResetAnswer.h"
 #include "spectrometer/ScopeDecoding.h"
 

@@ -1,8 +1,8 @@
 #pragma once
 // The pulse-height histogram: 4096 channel counters, a fixed-size value without heap storage.
 
-#include "views/Calibration.h"
-#include "views/SaveResult.h"
+#include "records/Calibration.h"
+#include "records/SaveResult.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "spectrometer/Encodings.h"
+#include "encodings/Encodings.h"
 
 #include <algorithm>
 #include <array>

@@ -1,6 +1,6 @@
-#include "views/Calibration.h"
+#include "records/Calibration.h"
 
-#include "views/Spectrum.h"
+#include "records/Spectrum.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
-#include "spectrometer/Encodings.h"
-#include "spectrometer/ReferenceDecoder.h"
+#include "encodings/Encodings.h"
+#include "encodings/ReferenceDecoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "views/SpectrumExport.h"
+#include "records/SpectrumExport.h"
 
 #include <gtest/gtest.h>
 

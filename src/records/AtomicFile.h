@@ -3,7 +3,7 @@
 // flushed to disk and then renamed over the target. A failed or interrupted write never
 // leaves a half-written file and never destroys the file that was there before.
 
-#include "views/SaveResult.h"
+#include "records/SaveResult.h"
 
 #include <string>
 #include <string_view>

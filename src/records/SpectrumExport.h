@@ -3,7 +3,7 @@
 // header. Channel/count lines read "<channel>\t<count>", energy/count lines
 // "<keV with four decimals>\t<count>", always with a point as decimal separator.
 
-#include "views/Spectrum.h"
+#include "records/Spectrum.h"
 
 #include <string>
 

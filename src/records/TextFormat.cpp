@@ -1,4 +1,4 @@
-#include "views/TextFormat.h"
+#include "records/TextFormat.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "views/Calibration.h"
-#include "views/PulseBuffer.h"
-#include "views/Spectrum.h"
+#include "records/Calibration.h"
+#include "records/PulseBuffer.h"
+#include "records/Spectrum.h"
 
 #include <gtest/gtest.h>
 

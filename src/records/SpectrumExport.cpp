@@ -1,7 +1,7 @@
-#include "views/SpectrumExport.h"
+#include "records/SpectrumExport.h"
 
-#include "views/AtomicFile.h"
-#include "views/TextFormat.h"
+#include "records/AtomicFile.h"
+#include "records/TextFormat.h"
 
 namespace tarvio {
 

@@ -1,4 +1,4 @@
-#include "views/AtomicFile.h"
+#include "records/AtomicFile.h"
 
 #include <atomic>
 #include <cerrno>
