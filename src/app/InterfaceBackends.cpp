@@ -1,6 +1,6 @@
 #include "app/InterfaceBackends.h"
 
-#include "app/SimulatorSettings.h"
+#include "settings/SimulatorSettings.h"
 #include "driver/Backend.h"
 #include "driver/FtdiBackend.h"
 #include "sim/SimulatedBackend.h"

@@ -5,7 +5,7 @@
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
-#include "app/NumberFormat.h"
+#include "settings/NumberFormat.h"
 #include "app/OperatingPoint.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmSettings.h"

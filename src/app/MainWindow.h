@@ -8,7 +8,7 @@
 // carry them as objectName, which is how tests find them.
 
 #include "app/LogInbox.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 #include "app/ZoomBand.h"
 
 #include <QMainWindow>

@@ -1,9 +1,9 @@
 // Start, Stop and Single, the 100 ms refresh of both graphs and Save Spectrum.
 
-#include "app/AppError.h"
+#include "settings/AppError.h"
 #include "app/ImageView.h"
 #include "app/MainWindow.h"
-#include "app/NumberFormat.h"
+#include "settings/NumberFormat.h"
 #include "spectrometer/QrxController.h"
 #include "views/PulseGraph.h"
 #include "views/SpectrumGraph.h"

@@ -2,7 +2,7 @@
 // Set buttons and the bias switch that send.
 
 #include "app/MainWindow.h"
-#include "app/NumberFormat.h"
+#include "settings/NumberFormat.h"
 #include "app/OperatingPoint.h"
 #include "spectrometer/QrxController.h"
 

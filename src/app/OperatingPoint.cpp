@@ -1,7 +1,7 @@
 #include "app/OperatingPoint.h"
 
-#include "app/AppError.h"
-#include "app/NumberFormat.h"
+#include "settings/AppError.h"
+#include "settings/NumberFormat.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
 #include "app/MessageBoxes.h"
-#include "app/NumberFormat.h"
+#include "settings/NumberFormat.h"
 
 #include <QLabel>
 #include <QLineEdit>

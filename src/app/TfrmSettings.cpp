@@ -2,7 +2,7 @@
 
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
-#include "app/NumberFormat.h"
+#include "settings/NumberFormat.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -3,7 +3,7 @@
 // window's AppSettings in place: the fields are filled each time it is shown, and OK writes
 // them back (Cancel and the close box change nothing).
 
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 #include <QDialog>
 

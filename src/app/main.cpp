@@ -5,7 +5,8 @@
 #include "app/LinkErrorBoxes.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
-#include "app/Settings.h"
+#include "app/QtDecimalSeparator.h"
+#include "settings/Settings.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmSettings.h"
 
@@ -18,6 +19,7 @@ int main(int argc, char* argv[]) {
     using namespace tarvio;
     QApplication application(argc, argv);
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
+    useQtDecimalSeparator();
     installLinkErrorBoxes();
     try {
         const std::string settingsFile = settingsPath();

@@ -4,7 +4,7 @@
 
 #include "DialogTestSupport.h"
 #include "ScopedLocale.h"
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include "app/MainWindow.h"
 #include "app/TfrmCalibrate.h"

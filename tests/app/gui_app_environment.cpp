@@ -1,6 +1,8 @@
 // The one QApplication of the GUI tests: made before the first test, gone after the last.
 // Every gui_*.cpp shares it; none creates its own.
 
+#include "app/QtDecimalSeparator.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -17,6 +19,7 @@ public:
             qputenv("QT_QPA_PLATFORM", "offscreen");
         if (!QApplication::instance())
             app_ = std::make_unique<QApplication>(argc_, argv_);
+        tarvio::useQtDecimalSeparator();
     }
     void TearDown() override { app_.reset(); }
 

@@ -4,7 +4,7 @@
 #include "MainWindowTestSupport.h"
 
 #include "app/LinkErrorBoxes.h"
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
 #include <QCheckBox>
 #include <QGuiApplication>

@@ -1,7 +1,7 @@
 // The arithmetic behind the main window's controls: bias codes, threshold track positions,
 // the zoom band and the scroll step.
 
-#include "app/AppError.h"
+#include "settings/AppError.h"
 #include "app/OperatingPoint.h"
 #include "app/ZoomBand.h"
 

@@ -1,9 +1,9 @@
-#include "app/Settings.h"
+#include "settings/Settings.h"
 
-#include "app/AppError.h"
-#include "app/IniFile.h"
-#include "app/NumberFormat.h"
-#include "app/TextFile.h"
+#include "settings/AppError.h"
+#include "settings/IniFile.h"
+#include "settings/NumberFormat.h"
+#include "settings/TextFile.h"
 #include "records/AtomicFile.h"
 
 #include <cmath>

@@ -1,11 +1,10 @@
-#include "app/NumberFormat.h"
+#include "settings/NumberFormat.h"
 
-#include "app/AppError.h"
+#include "settings/AppError.h"
 
-#include <QLocale>
-#include <QString>
-
+#include <atomic>
 #include <charconv>
+#include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -44,10 +43,22 @@ int hexValue(char c) {
 
 } // namespace
 
+namespace {
+std::atomic<DecimalSeparatorSource> separatorSource{nullptr};
+} // namespace
+
+void setDecimalSeparatorSource(DecimalSeparatorSource source) {
+    separatorSource.store(source);
+}
+
 char decimalSeparator() {
-    const QString point = QLocale().decimalPoint();
-    if (point.size() == 1 && point[0].unicode() < 0x80)
-        return static_cast<char>(point[0].unicode());
+    if (const DecimalSeparatorSource source = separatorSource.load())
+        return source();
+    const std::lconv* conventions = std::localeconv();
+    const char* point = conventions ? conventions->decimal_point : nullptr;
+    if (point && point[0] != '\0' && point[1] == '\0' &&
+        static_cast<unsigned char>(point[0]) < 0x80)
+        return point[0];
     return '.';
 }
 

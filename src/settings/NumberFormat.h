@@ -4,8 +4,9 @@
 // scientific only below 0.00001 or beyond 15 integer digits) with the locale's decimal
 // separator. Integers are decimal, or hexadecimal after 0x, 0X or $.
 //
-// The separator comes from QLocale() (the system locale unless QLocale::setDefault changed
-// it), never from the C library's locale, which Qt switches to the environment's at start.
+// The separator comes from the process's locale (the C library's LC_NUMERIC) unless a
+// source is set: the window sets its toolkit's locale, so that what it shows and what
+// settings.ini keeps always agree.
 
 #include <cstdint>
 #include <optional>
@@ -14,7 +15,11 @@
 
 namespace tarvio {
 
-// The decimal separator of the default QLocale; '.' when it is not a single ASCII character.
+using DecimalSeparatorSource = char (*)();
+// Replaces where decimalSeparator() looks; nullptr goes back to the process's locale.
+void setDecimalSeparatorSource(DecimalSeparatorSource source);
+
+// The locale's decimal separator; '.' when it is not a single ASCII character.
 char decimalSeparator();
 
 std::string formatGeneral(double value, char separator);

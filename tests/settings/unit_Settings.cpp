@@ -1,8 +1,8 @@
-#include "app/AppError.h"
-#include "app/Settings.h"
+#include "settings/AppError.h"
+#include "settings/Settings.h"
 
-#include "ScopedLocale.h"
-#include "TempDir.h"
+#include "settings/ScopedSeparator.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 using namespace tarvio;
 using tarvio::test::readText;
-using tarvio::test::ScopedLocale;
+using tarvio::test::ScopedSeparator;
 using tarvio::test::TempDir;
 using tarvio::test::writeText;
 
@@ -44,7 +44,7 @@ class SettingsFile : public ::testing::Test {
 protected:
     TempDir dir;
     std::string path = dir.file("settings.ini");
-    ScopedLocale locale{ScopedLocale::point()};
+    ScopedSeparator locale{ScopedSeparator::point()};
 };
 
 } // namespace
@@ -135,7 +135,7 @@ TEST_F(SettingsFile, delay_halfMillisecondsGoUpAndFileValuesSurviveRuns) {
 }
 
 TEST_F(SettingsFile, commaLocale_energiesWithCommaAndPointValuesFallBack) {
-    ScopedLocale comma(ScopedLocale::comma());
+    ScopedSeparator comma(ScopedSeparator::comma());
     saveSettings(path, AppSettings{}, {100, 59.5}, {200, 122.06});
     const std::string text = readText(path);
     EXPECT_NE(text.find("Energy1=59,5\n"), std::string::npos);

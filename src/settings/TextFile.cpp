@@ -1,4 +1,4 @@
-#include "app/TextFile.h"
+#include "settings/TextFile.h"
 
 #include <cerrno>
 #include <fcntl.h>

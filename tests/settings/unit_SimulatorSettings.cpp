@@ -1,12 +1,12 @@
-#include "app/SimulatorSettings.h"
+#include "settings/SimulatorSettings.h"
 
-#include "ScopedLocale.h"
-#include "TempDir.h"
+#include "settings/ScopedSeparator.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 using namespace tarvio;
-using tarvio::test::ScopedLocale;
+using tarvio::test::ScopedSeparator;
 using tarvio::test::TempDir;
 using tarvio::test::writeText;
 
@@ -31,7 +31,7 @@ TEST(SimulatorSettings, operatorValues_readInAnyCase) {
     const std::string path = dir.file("settings.ini");
     writeText(path, "[simulator]\nenabled=0\nSOURCE=co57\nActivity=150.5\nChips=4\n"
                     "Seed=18446744073709551615\n");
-    ScopedLocale comma(ScopedLocale::comma());
+    ScopedSeparator comma(ScopedSeparator::comma());
     const SimulatorConfig config = loadSimulatorConfig(path);
     EXPECT_FALSE(config.enabled);
     EXPECT_EQ(config.source, SimSource::Co57);

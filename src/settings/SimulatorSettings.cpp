@@ -1,8 +1,8 @@
-#include "app/SimulatorSettings.h"
+#include "settings/SimulatorSettings.h"
 
-#include "app/IniFile.h"
-#include "app/NumberFormat.h"
-#include "app/TextFile.h"
+#include "settings/IniFile.h"
+#include "settings/NumberFormat.h"
+#include "settings/TextFile.h"
 
 #include <charconv>
 

@@ -1,14 +1,14 @@
-#include "app/AppError.h"
-#include "app/NumberFormat.h"
+#include "settings/AppError.h"
+#include "settings/NumberFormat.h"
 
-#include "ScopedLocale.h"
+#include "settings/ScopedSeparator.h"
 
 #include <gtest/gtest.h>
 
 #include <limits>
 
 using namespace tarvio;
-using tarvio::test::ScopedLocale;
+using tarvio::test::ScopedSeparator;
 
 TEST(FormatGeneral, wholeAndFractionalNumbers_shortestText) {
     EXPECT_EQ(formatGeneral(0.0, '.'), "0");
@@ -39,11 +39,11 @@ TEST(FormatGeneral, magnitudeLimits_switchToScientific) {
 
 TEST(FormatGeneral, defaultLocale_usesItsSeparator) {
     {
-        ScopedLocale comma(ScopedLocale::comma());
+        ScopedSeparator comma(ScopedSeparator::comma());
         EXPECT_EQ(decimalSeparator(), ',');
         EXPECT_EQ(formatGeneral(59.5), "59,5");
     }
-    ScopedLocale point(ScopedLocale::point());
+    ScopedSeparator point(ScopedSeparator::point());
     EXPECT_EQ(decimalSeparator(), '.');
     EXPECT_EQ(formatGeneral(59.5), "59.5");
 }
@@ -76,14 +76,14 @@ TEST(ParseFloat, roundTripThroughFormat_keepsValue) {
 }
 
 TEST(ParseFloat, badText_raisesMessageWithText) {
-    ScopedLocale point(ScopedLocale::point());
+    ScopedSeparator point(ScopedSeparator::point());
     try {
         parseFloat("12,5");
         FAIL() << "no error";
     } catch (const AppError& e) {
         EXPECT_STREQ(e.what(), "'12,5' is not a valid floating point value");
     }
-    ScopedLocale comma(ScopedLocale::comma());
+    ScopedSeparator comma(ScopedSeparator::comma());
     EXPECT_EQ(parseFloat("12,5"), 12.5);
 }
 
