@@ -1,0 +1,197 @@
+#include "formats/SpectrumFiles.h"
+
+#include "formats/CsvFormat.h"
+#include "formats/FormatText.h"
+#include "formats/N42Format.h"
+#include "formats/SpeFormat.h"
+#include "formats/TabTextFormat.h"
+#include "records/AtomicFile.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarvio {
+
+namespace {
+
+std::string_view extensionOf(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return {};
+    return path.substr(dot + 1);
+}
+
+std::string_view withoutBom(std::string_view text) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3);
+    return trim(text.substr(0, 256));
+}
+
+// The whole file, or why not.
+bool readWholeFile(const std::string& path, std::string& text, std::string& error) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        error = "not a file";
+        return false;
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > MaxSpectrumFileBytes) {
+        ::close(fd);
+        error = "larger than " + std::to_string(MaxSpectrumFileBytes >> 20) +
+                " MiB, more than any spectrum file holds";
+        return false;
+    }
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            error = std::strerror(errno);
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        if (text.size() + static_cast<std::size_t>(n) > MaxSpectrumFileBytes) {
+            error = "it grows beyond " + std::to_string(MaxSpectrumFileBytes >> 20) + " MiB";
+            ::close(fd);
+            return false;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+} // namespace
+
+std::string_view formatName(FileFormat format) {
+    switch (format) {
+    case FileFormat::N42:
+        return "N42";
+    case FileFormat::Spe:
+        return "IAEA SPE";
+    case FileFormat::Csv:
+        return "CSV";
+    case FileFormat::TabText:
+        break;
+    }
+    return "Tab-separated text";
+}
+
+std::string_view formatExtension(FileFormat format) {
+    switch (format) {
+    case FileFormat::N42:
+        return "n42";
+    case FileFormat::Spe:
+        return "spe";
+    case FileFormat::Csv:
+        return "csv";
+    case FileFormat::TabText:
+        break;
+    }
+    return "txt";
+}
+
+std::optional<FileFormat> formatForPath(std::string_view path) {
+    const std::string_view extension = extensionOf(path);
+    if (equalsNoCase(extension, "n42") || equalsNoCase(extension, "xml"))
+        return FileFormat::N42;
+    if (equalsNoCase(extension, "spe"))
+        return FileFormat::Spe;
+    if (equalsNoCase(extension, "csv"))
+        return FileFormat::Csv;
+    if (equalsNoCase(extension, "txt") || equalsNoCase(extension, "tsv") ||
+        equalsNoCase(extension, "dat"))
+        return FileFormat::TabText;
+    return std::nullopt;
+}
+
+std::string spectrumFileText(const MeasuredSpectrum& spectrum, FileFormat format) {
+    switch (format) {
+    case FileFormat::N42:
+        return writeN42(spectrum);
+    case FileFormat::Spe:
+        return writeSpe(spectrum);
+    case FileFormat::Csv:
+        return writeCsv(spectrum);
+    case FileFormat::TabText:
+        break;
+    }
+    return writeTabText(spectrum);
+}
+
+SaveResult saveSpectrumFile(const std::string& path, const MeasuredSpectrum& spectrum,
+                            FileFormat format) {
+    return writeFileAtomically(path, spectrumFileText(spectrum, format));
+}
+
+FileFormat detectFormat(std::string_view path, std::string_view text) {
+    const std::string_view start = withoutBom(text);
+    if (!start.empty() && start.front() == '<')
+        return FileFormat::N42;
+    if (!start.empty() && start.front() == '$')
+        return FileFormat::Spe;
+    if (const auto byName = formatForPath(path))
+        return *byName;
+    const std::string_view firstLine = start.substr(0, start.find_first_of("\r\n"));
+    if (start.empty() || start.front() == '#' ||
+        firstLine.find_first_of(",;") != std::string_view::npos)
+        return FileFormat::Csv;
+    return FileFormat::TabText;
+}
+
+ReadResult readSpectrumText(std::string_view text, FileFormat format, const std::string& name) {
+    if (text.substr(0, 3) == "\xEF\xBB\xBF")
+        text.remove_prefix(3); // the UTF-8 mark some editors put first
+    ReadResult result;
+    result.format = format;
+    try {
+        switch (format) {
+        case FileFormat::N42:
+            result.spectrum = readN42(text, result.notes);
+            break;
+        case FileFormat::Spe:
+            result.spectrum = readSpe(text, result.notes);
+            break;
+        case FileFormat::Csv:
+            result.spectrum = readCsv(text, result.notes);
+            break;
+        case FileFormat::TabText:
+            result.spectrum = readTabText(text, result.notes);
+            break;
+        }
+    } catch (const ParseError& error) {
+        result.spectrum.reset();
+        result.error = name + ": " + error.what();
+    } catch (const std::bad_alloc&) {
+        result.spectrum.reset();
+        result.error = name + ": too large to read";
+    }
+    return result;
+}
+
+ReadResult readSpectrumFile(const std::string& path) {
+    std::string text;
+    std::string error;
+    if (!readWholeFile(path, text, error)) {
+        ReadResult result;
+        result.format = formatForPath(path).value_or(FileFormat::TabText);
+        result.error = path + ": cannot be read: " + error;
+        return result;
+    }
+    return readSpectrumText(text, detectFormat(path, text), path);
+}
+
+} // namespace tarvio

@@ -1,0 +1,53 @@
+#pragma once
+// Spectrum files of every format by name: the format from the extension (or, for reading,
+// from what the file begins with), written atomically, read with a message naming the file
+// and the line or element when it cannot be.
+
+#include "formats/MeasuredSpectrum.h"
+#include "records/SaveResult.h"
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarvio {
+
+enum class FileFormat { N42, Spe, Csv, TabText };
+
+inline constexpr FileFormat AllFileFormats[] = {FileFormat::N42, FileFormat::Spe, FileFormat::Csv,
+                                                FileFormat::TabText};
+
+// "N42", "IAEA SPE", "CSV", "Tab-separated text".
+std::string_view formatName(FileFormat format);
+// The usual extension without its point: "n42", "spe", "csv", "txt".
+std::string_view formatExtension(FileFormat format);
+// By the path's extension, whatever its case; nullopt for one no format uses.
+std::optional<FileFormat> formatForPath(std::string_view path);
+
+std::string spectrumFileText(const MeasuredSpectrum& spectrum, FileFormat format);
+// Through a temporary file renamed over the target; the error names the file and the reason.
+SaveResult saveSpectrumFile(const std::string& path, const MeasuredSpectrum& spectrum,
+                            FileFormat format);
+
+struct ReadResult {
+    std::optional<MeasuredSpectrum> spectrum;
+    FileFormat format = FileFormat::TabText;
+    std::string error;              // "<file>: line 12: ..." when there is no spectrum
+    std::vector<std::string> notes; // what was read with a caveat, one sentence each
+
+    explicit operator bool() const { return spectrum.has_value(); }
+};
+
+// A file that large holds no spectrum; reading stops before it takes the memory.
+inline constexpr std::size_t MaxSpectrumFileBytes = std::size_t{256} << 20;
+
+// An XML or SPE text is known by its first character whatever the name says; otherwise the
+// extension decides, and without a known one, whether the text looks like a table.
+FileFormat detectFormat(std::string_view path, std::string_view text);
+
+// name stands in front of every error ("<name>: line 3: ...").
+ReadResult readSpectrumText(std::string_view text, FileFormat format, const std::string& name);
+ReadResult readSpectrumFile(const std::string& path);
+
+} // namespace tarvio
