@@ -1,14 +1,14 @@
-// Tarvio2: the program starts here. There are no command-line options; settings.ini next to
-// the executable holds everything that can be configured.
+// Tarvio2: the program starts here. There are no command-line options; settings.ini holds
+// everything that can be configured (settings/SettingsLocation.h says where it lives).
 
 #include "app/InterfaceBackends.h"
 #include "app/LinkErrorBoxes.h"
 #include "app/MainWindow.h"
 #include "app/MessageBoxes.h"
 #include "app/QtDecimalSeparator.h"
-#include "settings/Settings.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmSettings.h"
+#include "settings/SettingsLocation.h"
 
 #include <QApplication>
 #include <QFont>
@@ -22,10 +22,12 @@ int main(int argc, char* argv[]) {
     useQtDecimalSeparator();
     installLinkErrorBoxes();
     try {
-        const std::string settingsFile = settingsPath();
-        installInterfaceBackends(settingsFile);
+        const SettingsLocation settings = locateSettings(currentSettingsPlaces());
+        installInterfaceBackends(settings.file);
         // The main window first: its construction lists and opens the interface.
-        TfrmMain frmMain(settingsFile);
+        TfrmMain frmMain(settings.file);
+        // After the opening lines, as the file is read after the open.
+        frmMain.logInbox().pushLine(describeSettingsLocation(settings));
         TfrmSettings frmSettings(frmMain.settings());
         TfrmCalibrate frmCalibrate;
         frmMain.setDialogs(&frmSettings, &frmCalibrate);

@@ -1,10 +1,11 @@
 #include "settings/Settings.h"
 
+#include "records/AtomicFile.h"
 #include "settings/AppError.h"
 #include "settings/IniFile.h"
 #include "settings/NumberFormat.h"
+#include "settings/SettingsLocation.h"
 #include "settings/TextFile.h"
-#include "records/AtomicFile.h"
 
 #include <cmath>
 #include <filesystem>
@@ -53,11 +54,7 @@ std::string writeTarget(const std::string& path) {
 } // namespace
 
 std::string settingsPath() {
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error || exe.empty())
-        return "settings.ini";
-    return (exe.parent_path() / "settings.ini").string();
+    return locateSettings(currentSettingsPlaces()).file;
 }
 
 void loadSettings(const std::string& path, AppSettings& settings, CalibrationPoint& point1,

@@ -1,7 +1,7 @@
 #pragma once
-// The program's settings between runs: settings.ini next to the executable. Read once when
-// the main window is built, written once when it closes; in between the values live in the
-// window's AppSettings and the spectrum graph's two calibration points.
+// The program's settings between runs: settings.ini (SettingsLocation.h says where). Read
+// once when the main window is built, written once when it closes; in between the values
+// live in the window's AppSettings and the spectrum graph's two calibration points.
 
 #include "records/Calibration.h"
 
@@ -16,8 +16,9 @@ struct AppSettings {
     double delaySeconds = 0.2;      // interval of the periodic measurement
 };
 
-// The folder of the running executable (through /proc/self/exe) plus "settings.ini", so the
-// file does not depend on the current directory.
+// The settings.ini this process uses: beside the executable when that can be written, else in
+// the user's configuration folder (see SettingsLocation.h; this call prepares that folder).
+// It never depends on the current directory.
 std::string settingsPath();
 
 // Reads the file into settings and the two points. Never fails: a missing file, section or
