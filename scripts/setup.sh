@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth fonts-dejavu-core xdotool imagemagick
+    librsvg2-bin libxcb1-dev desktop-file-utils appstream dpkg-dev file lintian
 )
 
 missing=()

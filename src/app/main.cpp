@@ -12,12 +12,16 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QIcon>
 
 #include <exception>
 
 int main(int argc, char* argv[]) {
     using namespace tarvio;
     QApplication application(argc, argv);
+    // Lets the desktop match the window to its menu entry and icon, where they are installed.
+    QGuiApplication::setDesktopFileName(QStringLiteral(TARVIO_APP_ID));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral(TARVIO_APP_ID)));
     QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
     useQtDecimalSeparator();
     installLinkErrorBoxes();
