@@ -106,6 +106,11 @@ void TfrmMain::startUp() {
     std::shared_ptr<LogInbox> inbox = logInbox_;
     controller_->SetLogHandler([inbox](const char* line) { inbox->pushLine(line ? line : ""); });
     controller_->SetPulseHandler([inbox] { inbox->notifyPulse(); });
+    // Called on the thread that noticed the loss; the controller dies before this window.
+    controller_->SetInterfaceLostHandler([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { interfaceLost(); }, Qt::QueuedConnection);
+    });
 
     // 3. and 4.: the interfaces, once; the list is never refreshed.
     std::vector<std::string> devices;
@@ -178,7 +183,9 @@ void TfrmMain::btnOpenDeviceClick() {
 void TfrmMain::btnCloseDeviceClick() {
     if (cmbDevices->currentText().isEmpty())
         return;
-    controller_->StopMeasurement();
+    // A lost interface has no measurement left to stop.
+    if (!controller_->interfaceLost())
+        controller_->StopMeasurement();
     controller_->Close();
     deviceOpened_ = false;
     if (cmbDevices->count() >= 2)

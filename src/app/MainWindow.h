@@ -91,6 +91,8 @@ public:
     void Button1Click();
     void tmrGraphsTimer();
     void miSaveSpectrumClick();
+    // The interface was lost: the measurement ends, its last refresh shows what arrived.
+    void interfaceLost();
 
     // Threshold and bias.
     void edtTresholdChange();

@@ -76,6 +76,13 @@ void TfrmMain::tmrGraphsTimer() {
     imgSpectrum->update();
 }
 
+void TfrmMain::interfaceLost() {
+    if (!tmrGraphs->isActive())
+        return;
+    tmrGraphsTimer();
+    tmrGraphs->stop();
+}
+
 void TfrmMain::miSaveSpectrumClick() {
     const QString chosen = chooseSaveFile_(*dlgSave);
     if (chosen.isEmpty())

@@ -32,6 +32,9 @@ public:
     virtual DriverStatus write(const std::uint8_t* buffer, std::uint32_t count,
                                std::uint32_t& bytesWritten) = 0;
     virtual DriverStatus close() = 0;
+    // Whether the device is gone for good (unplugged, or failing past every retry): its
+    // failures will not heal, and only a close is worth making.
+    virtual bool lost() const { return false; }
 };
 
 class DriverBackend {
@@ -44,6 +47,12 @@ public:
     virtual DriverStatus open(const std::string& description,
                               std::unique_ptr<DriverDevice>& device) = 0;
 };
+
+// Notices of backends that the driver statuses cannot carry: devices present but not usable
+// (no access, unreadable), settings that could not be made. Any thread may post; the owner of
+// the log takes them. Bounded: beyond MaxDriverNotices the oldest go.
+constexpr std::size_t MaxDriverNotices = 64;
+void PostDriverNotice(std::string text);
 
 // Adds a backend to the list (kept in rank order, then order of installation).
 void installBackend(std::shared_ptr<DriverBackend> backend);

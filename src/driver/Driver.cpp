@@ -1,8 +1,9 @@
-#include "driver/Backend.h"
 #include "driver/Driver.h"
+#include "driver/Backend.h"
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <map>
 #include <mutex>
 
@@ -29,6 +30,7 @@ struct DriverState {
     std::vector<ListedDevice> snapshot;
     std::map<DriverHandle, std::shared_ptr<DriverDevice>> open;
     DriverHandle nextHandle = 1;
+    std::deque<std::string> notices;
 };
 
 DriverState& state() {
@@ -52,7 +54,48 @@ void copyText(char* target, const std::string& text) {
     target[n] = 0;
 }
 
+// Every device of every backend, asked outside the table lock: a backend may talk to USB for
+// a while (each USB string read can take a second), and the open devices' calls must not wait
+// for that.
+std::vector<ListedDevice> enumerateAll(const std::vector<InstalledBackend>& backends) {
+    std::vector<ListedDevice> devices;
+    for (const auto& b : backends) {
+        std::vector<std::string> descriptions;
+        if (b.backend->enumerate(descriptions) != DRV_OK) {
+            continue; // a backend that cannot enumerate offers no devices
+        }
+        for (auto& d : descriptions) {
+            devices.push_back({b.backend, std::move(d)});
+        }
+    }
+    return devices;
+}
+
+std::vector<InstalledBackend> installedBackends() {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    return s.backends;
+}
+
 } // namespace
+
+void PostDriverNotice(std::string text) {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    s.notices.push_back(std::move(text));
+    while (s.notices.size() > MaxDriverNotices) {
+        s.notices.pop_front();
+    }
+}
+
+std::vector<std::string> DriverTakeNotices() {
+    auto& s = state();
+    std::lock_guard lock(s.mutex);
+    std::vector<std::string> taken(std::make_move_iterator(s.notices.begin()),
+                                   std::make_move_iterator(s.notices.end()));
+    s.notices.clear();
+    return taken;
+}
 
 void installBackend(std::shared_ptr<DriverBackend> backend) {
     auto& s = state();
@@ -82,23 +125,8 @@ DriverStatus DriverCreateDeviceInfoList(std::uint32_t* count) {
     if (!count) {
         return DRV_INVALID_PARAMETER;
     }
+    std::vector<ListedDevice> snapshot = enumerateAll(installedBackends());
     auto& s = state();
-    std::vector<InstalledBackend> backends;
-    {
-        std::lock_guard lock(s.mutex);
-        backends = s.backends;
-    }
-    // Enumerate outside the lock: a backend may talk to USB for a while.
-    std::vector<ListedDevice> snapshot;
-    for (const auto& b : backends) {
-        std::vector<std::string> descriptions;
-        if (b.backend->enumerate(descriptions) != DRV_OK) {
-            continue; // a backend that cannot enumerate offers no devices
-        }
-        for (auto& d : descriptions) {
-            snapshot.push_back({b.backend, std::move(d)});
-        }
-    }
     std::lock_guard lock(s.mutex);
     s.snapshot = std::move(snapshot);
     *count = static_cast<std::uint32_t>(s.snapshot.size());
@@ -124,20 +152,12 @@ DriverStatus DriverOpenByDescription(const char* description, DriverHandle* hand
     {
         std::lock_guard lock(s.mutex);
         candidates = s.snapshot;
-        const bool listed = std::any_of(candidates.begin(), candidates.end(),
-                                        [&](const auto& c) { return c.description == description; });
-        if (!listed) {
-            // Opening finds devices plugged in since the last listing, as a driver would.
-            candidates.clear();
-            for (const auto& b : s.backends) {
-                std::vector<std::string> descriptions;
-                if (b.backend->enumerate(descriptions) == DRV_OK) {
-                    for (auto& d : descriptions) {
-                        candidates.push_back({b.backend, std::move(d)});
-                    }
-                }
-            }
-        }
+    }
+    const bool listed = std::any_of(candidates.begin(), candidates.end(),
+                                    [&](const auto& c) { return c.description == description; });
+    if (!listed) {
+        // Opening finds devices plugged in since the last listing, as a driver would.
+        candidates = enumerateAll(installedBackends());
     }
     for (const auto& c : candidates) {
         if (c.description != description) {
@@ -244,6 +264,11 @@ DriverStatus DriverWrite(DriverHandle handle, const void* buffer, std::uint32_t 
     }
     return count == 0 ? DRV_OK
                       : d->write(static_cast<const std::uint8_t*>(buffer), count, *bytesWritten);
+}
+
+bool DriverDeviceLost(DriverHandle handle) {
+    auto d = deviceOf(handle);
+    return d && d->lost();
 }
 
 DriverStatus DriverClose(DriverHandle handle) {

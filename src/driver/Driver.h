@@ -5,6 +5,8 @@
 // scripted test pipe); all their devices are presented as one list.
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace tarvio {
 
@@ -60,5 +62,11 @@ DriverStatus DriverRead(DriverHandle handle, void* buffer, std::uint32_t count,
 DriverStatus DriverWrite(DriverHandle handle, const void* buffer, std::uint32_t count,
                          std::uint32_t* bytesWritten);
 DriverStatus DriverClose(DriverHandle handle);
+
+// Whether the device behind an open handle is gone for good (see DriverDevice::lost); false
+// for a handle that is not open.
+bool DriverDeviceLost(DriverHandle handle);
+// The notices backends posted since the last call, oldest first (see PostDriverNotice).
+std::vector<std::string> DriverTakeNotices();
 
 } // namespace tarvio

@@ -5,6 +5,7 @@
 #include "link/CommandResponse.h"
 #include "link/DeviceLink.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -49,6 +50,10 @@ struct DeviceDescr {
     std::uint16_t frameBuffer[FrameBufferSize];
     double defaultTimeout = 0.5;
     std::int32_t defaultAttempts = 1;
+    // Set once the driver has given the device up (link/InterfaceLoss.h); never cleared.
+    std::atomic<bool> lost{false};
+    // The queue of the lost device has failed once and been reported: it is not asked again.
+    std::atomic<bool> lostQueueReported{false};
 };
 
 // Pixels of all chips: chipCount x 65,536.

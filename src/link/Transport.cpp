@@ -2,6 +2,7 @@
 
 #include "driver/TimeSource.h"
 #include "link/DeviceDescr.h"
+#include "link/InterfaceLoss.h"
 #include "link/Interfaces.h"
 #include "link/Locks.h"
 #include "link/PrecisionClock.h"
@@ -45,8 +46,12 @@ struct WaitClock {
         hardLimit = deadline + FlowingStreamGrace;
     }
 
-    // Called while the queue is empty: false when a time limit has passed, else sleeps.
-    bool idle() const {
+    // Called while the queue is empty: false when a time limit has passed or nothing more can
+    // come (the interface is lost), else sleeps.
+    bool idle(const DeviceLink& link) const {
+        if (InterfaceLost(link)) {
+            return false;
+        }
         const double now = PrecisionClock::instance().Now();
         if (now > deadline || (gap > 0 && now > gapDeadline)) {
             return false;
@@ -73,11 +78,18 @@ std::uint32_t QueueDepth(DeviceLink& link) {
     if (!linkedHandle(link, handle)) {
         return 0;
     }
+    DeviceDescr& descr = *link.device;
+    if (descr.lostQueueReported.load(std::memory_order_acquire)) {
+        return 0; // reported once; polling a lost device again would flood the log
+    }
     std::uint32_t rx = 0;
     const DriverStatus status = DriverGetStatus(handle, &rx, nullptr, nullptr);
     if (status != DRV_OK) {
         Report(link, ErrorCode::DeviceNotResponding, "Can't determine queue depth - %s",
                StatusText(status));
+        if (NoteDriverFailure(link)) {
+            descr.lostQueueReported.store(true, std::memory_order_release);
+        }
         return 0;
     }
     return rx;
@@ -107,6 +119,7 @@ std::uint32_t Receive(DeviceLink& link, void* buffer, std::uint32_t count, std::
     const DriverStatus status = DriverRead(handle, buffer, count, &read);
     if (status != DRV_OK) {
         Report(link, ErrorCode::DeviceNotResponding, "Can't receive - %s", StatusText(status));
+        NoteDriverFailure(link);
         return 0;
     }
     if (read > count) {
@@ -134,6 +147,7 @@ std::uint32_t Transmit(DeviceLink& link, const void* bytes, std::uint32_t length
     const DriverStatus status = DriverWrite(handle, bytes, length, &written);
     if (status != DRV_OK) {
         Report(link, ErrorCode::TransmissionFailed, "Can't transmit - %s", StatusText(status));
+        NoteDriverFailure(link);
         return 0;
     }
     return written > length ? length : written;
@@ -145,7 +159,7 @@ std::int32_t WaitForByte(DeviceLink& link, std::uint8_t byte, double timeout, do
     std::int32_t skipped = 0;
     for (;;) {
         if (QueueDepth(link) == 0) {
-            if (!clock.idle()) {
+            if (!clock.idle(link)) {
                 return -skipped;
             }
             continue;
@@ -194,7 +208,7 @@ std::int32_t WaitForString(DeviceLink& link, const char* text, std::int32_t leng
         bool restart = false;
         while (matched < length && !restart) {
             if (QueueDepth(link) == 0) {
-                if (!clock.idle()) {
+                if (!clock.idle(link)) {
                     return -total;
                 }
                 continue;
@@ -229,7 +243,7 @@ std::int32_t ReceiveUntil(DeviceLink& link, void* buffer, std::int32_t size,
     std::int32_t count = 0;
     for (;;) {
         if (QueueDepth(link) == 0) {
-            if (!clock.idle()) {
+            if (!clock.idle(link)) {
                 break;
             }
             continue;

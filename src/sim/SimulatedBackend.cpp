@@ -46,6 +46,7 @@ public:
         closed_ = true;
         return sim_->close(session_);
     }
+    bool lost() const override { return sim_->sessionLost(session_); }
 
 private:
     std::shared_ptr<SimulatedInterface> sim_;

@@ -50,6 +50,11 @@ DriverStatus SimulatedInterface::sessionStatus(std::uint64_t session) const {
     return open_ ? DRV_OK : DRV_INVALID_HANDLE;
 }
 
+bool SimulatedInterface::sessionLost(std::uint64_t session) const {
+    std::lock_guard lock(mutex_);
+    return session != session_ || !plugged_;
+}
+
 DriverStatus SimulatedInterface::open(std::uint64_t& session) {
     std::lock_guard lock(mutex_);
     if (!plugged_) {

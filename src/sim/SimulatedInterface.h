@@ -65,6 +65,8 @@ public:
                       std::uint32_t& bytesRead);
     DriverStatus write(std::uint64_t session, const std::uint8_t* buffer, std::uint32_t count,
                        std::uint32_t& bytesWritten);
+    // Whether the connection of this session is gone (unplugged, or replugged since).
+    bool sessionLost(std::uint64_t session) const;
 
     // Test side.
     SimStats stats() const;

@@ -54,8 +54,8 @@ MonitorState& state() {
 bool receiveOne(DeviceLink& link, QrxCommandResponse& record, int index) {
     QrxCriticalSection linkLock;
     DeviceDescr* descr = RegisteredInterface(index);
-    if (!descr) {
-        return false;
+    if (!descr || descr->lost.load(std::memory_order_acquire)) {
+        return false; // a lost interface has nothing more to say; its loss was reported
     }
     link.Attach(descr);
     ClearReport(link);

@@ -1,6 +1,8 @@
 #include "spectrometer/QrxController.h"
 
+#include "driver/Driver.h"
 #include "link/CommandTable.h"
+#include "link/InterfaceLoss.h"
 #include "link/Interfaces.h"
 #include "link/Protocol.h"
 #include "link/Report.h"
@@ -40,6 +42,13 @@ void reportHook(DeviceLink& link, std::int32_t) {
     }
 }
 
+// The controller opens one interface at a time, so a loss is always its interface's.
+void lossHook(DeviceLink&, std::int32_t) {
+    if (TQrxController* controller = currentController.load(std::memory_order_acquire)) {
+        controller->OnInterfaceLost();
+    }
+}
+
 // A code as a character that keeps a log line whole and readable.
 char printableCode(std::uint8_t code) {
     return code >= 0x20 && code < 0x7F ? char(code) : '.';
@@ -66,6 +75,7 @@ TQrxController::~TQrxController() {
         // Reports go back to error boxes rather than to a log that no longer exists.
         SetReportHook(nullptr, 0);
         SetMessageHook(nullptr, 0);
+        SetLossHook(nullptr, 0);
     }
 }
 
@@ -81,6 +91,7 @@ void TQrxController::ListDevices(std::vector<std::string>& list) {
         list.emplace_back(buffer + offset, length);
         offset += length + 1;
     }
+    logDriverNotices();
 }
 
 bool TQrxController::Open(const std::string& name) {
@@ -91,9 +102,13 @@ bool TQrxController::Open(const std::string& name) {
     // After a failed open the thread still runs; the driver steps of opening do not hold the
     // link lock, so keep the thread away from the new interface until it is configured.
     StopMonitor();
-    DeviceDescr* descr = OpenInterface(name.c_str(), true, false);
-    link.Attach(descr);
+    // Named before opening: a loss noticed during the reset is logged under this name.
     deviceName_ = name;
+    interfaceLost_.store(false, std::memory_order_release);
+    SetLossHook(&lossHook, 0);
+    DeviceDescr* descr = OpenInterface(name.c_str(), true, false);
+    logDriverNotices();
+    link.Attach(descr);
     opened_ = descr != nullptr;
     SetMessageHook(&messageHook, 0);
     StartMonitor();
@@ -114,25 +129,15 @@ void TQrxController::Close() {
 }
 
 void TQrxController::SetLogHandler(LogHandler handler) {
-    auto next = handler ? std::make_shared<const LogHandler>(std::move(handler)) : nullptr;
-    std::lock_guard<std::mutex> guard(handlerMutex_);
-    logHandler_.swap(next);
+    replace(logHandler_, std::move(handler));
 }
 
 void TQrxController::SetPulseHandler(PulseHandler handler) {
-    auto next = handler ? std::make_shared<const PulseHandler>(std::move(handler)) : nullptr;
-    std::lock_guard<std::mutex> guard(handlerMutex_);
-    pulseHandler_.swap(next);
+    replace(pulseHandler_, std::move(handler));
 }
 
-std::shared_ptr<const LogHandler> TQrxController::currentLogHandler() const {
-    std::lock_guard<std::mutex> guard(handlerMutex_);
-    return logHandler_;
-}
-
-std::shared_ptr<const PulseHandler> TQrxController::currentPulseHandler() const {
-    std::lock_guard<std::mutex> guard(handlerMutex_);
-    return pulseHandler_;
+void TQrxController::SetInterfaceLostHandler(InterfaceLostHandler handler) {
+    replace(lostHandler_, std::move(handler));
 }
 
 void TQrxController::SetSampleCount(std::uint16_t count) {
@@ -227,7 +232,7 @@ void TQrxController::handleScopeData(const QrxCommandResponse& message) {
         monitorReading2_ = readings.reading2;
         monitorReading3_ = readings.reading3;
     }
-    if (const auto handler = currentPulseHandler()) {
+    if (const auto handler = current(pulseHandler_)) {
         (*handler)();
     }
 }
@@ -238,8 +243,24 @@ void TQrxController::OnLinkReport(DeviceLink& reportLink) {
     }
 }
 
+void TQrxController::OnInterfaceLost() {
+    if (interfaceLost_.exchange(true, std::memory_order_acq_rel)) {
+        return;
+    }
+    logLine("Device " + deviceName_ + " lost.");
+    if (const auto handler = current(lostHandler_)) {
+        (*handler)();
+    }
+}
+
+void TQrxController::logDriverNotices() {
+    for (const std::string& notice : DriverTakeNotices()) {
+        logLine(notice);
+    }
+}
+
 void TQrxController::log(const char* line) {
-    if (const auto handler = currentLogHandler()) {
+    if (const auto handler = current(logHandler_)) {
         (*handler)(line);
     }
 }

@@ -17,6 +17,7 @@
 #include "records/PulseBuffer.h"
 #include "records/Spectrum.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,6 +31,9 @@ namespace tarvio {
 using LogHandler = std::function<void(const char* line)>;
 // Called once after every stored pulse. May run on the monitoring thread.
 using PulseHandler = std::function<void()>;
+// Called once when the open interface is lost (unplugged, or failing past the driver's
+// retries), on whichever thread noticed it, with the link lock held: hand the work over.
+using InterfaceLostHandler = std::function<void()>;
 
 // Samples per pulse until the window chooses another count.
 constexpr std::uint16_t DefaultSampleCount = 450;
@@ -53,6 +57,7 @@ public:
 
     void SetLogHandler(LogHandler handler);
     void SetPulseHandler(PulseHandler handler);
+    void SetInterfaceLostHandler(InterfaceLostHandler handler);
     // Stored for the next ConfigureScope; sends nothing.
     void SetSampleCount(std::uint16_t count);
 
@@ -68,6 +73,10 @@ public:
     bool ReadMonitor();                       // threshold and monitor channels 2 and 3
 
     bool opened() const { return opened_; }
+    // Whether the interface of the last Open has been lost: it is not polled any more, and the
+    // measurement has ended with its pulses and spectrum as they were. Close and Open work as
+    // usual; the next Open clears it. Any thread.
+    bool interfaceLost() const { return interfaceLost_.load(std::memory_order_acquire); }
     const std::string& deviceName() const { return deviceName_; }
     std::uint16_t sampleCount() const { return sampleCount_; }
     // Threshold read back by the last successful ReadMonitor, volts.
@@ -84,6 +93,7 @@ public:
     // The hooks the link layer calls (through the current controller).
     void OnBackgroundMessage(DeviceLink& messageLink, QrxCommandResponse& message);
     void OnLinkReport(DeviceLink& reportLink);
+    void OnInterfaceLost();
 
     // The controller's own link: every command goes through it and it keeps the last report.
     DeviceLink link;
@@ -98,6 +108,8 @@ private:
     void log(const char* line);
     void logLine(const std::string& line) { log(line.c_str()); }
     void handleScopeData(const QrxCommandResponse& message);
+    // Log lines for what the driver could not say through a status (devices without access).
+    void logDriverNotices();
 
     std::string deviceName_;
     bool opened_ = false;
@@ -109,8 +121,20 @@ private:
     mutable std::mutex handlerMutex_;
     std::shared_ptr<const LogHandler> logHandler_;
     std::shared_ptr<const PulseHandler> pulseHandler_;
-    std::shared_ptr<const LogHandler> currentLogHandler() const;
-    std::shared_ptr<const PulseHandler> currentPulseHandler() const;
+    std::shared_ptr<const InterfaceLostHandler> lostHandler_;
+    template <typename Handler>
+    std::shared_ptr<const Handler> current(const std::shared_ptr<const Handler>& handler) const {
+        std::lock_guard<std::mutex> guard(handlerMutex_);
+        return handler;
+    }
+    template <typename Handler>
+    void replace(std::shared_ptr<const Handler>& handler, Handler next) {
+        auto held = next ? std::make_shared<const Handler>(std::move(next)) : nullptr;
+        std::lock_guard<std::mutex> guard(handlerMutex_);
+        handler.swap(held);
+    }
+
+    std::atomic<bool> interfaceLost_{false};
 
     mutable MCriticalSection dataLock_;
     std::int32_t monitorReading2_ = 0; // guarded by dataLock_

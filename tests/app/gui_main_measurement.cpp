@@ -183,3 +183,26 @@ TEST_F(MainWindowMeasurement, saveCalibratedWithUndefinedCalibration_reasonShown
 }
 
 } // namespace
+
+TEST_F(MainWindowMeasurement, interfaceUnpluggedWhileMeasuring_endsTheMeasurementAndClosesQuietly) {
+    control<QCheckBox>("chbBiasOn")->setChecked(true);
+    click("btnStart");
+    ASSERT_TRUE(eventually([&] { return spectrumNow().maxCount >= 5; }));
+    auto* timer = control<QTimer>("tmrGraphs");
+    ASSERT_TRUE(timer->isActive());
+
+    sim->unplug();
+    ASSERT_TRUE(eventually([&] { return !timer->isActive(); }));
+    const Spectrum kept = spectrumNow();
+    EXPECT_GE(kept.maxCount, 5u);
+    const QString lost = QString::fromStdString("Device " + simulatorName() + " lost.");
+    EXPECT_EQ(logLines().count(lost), 1);
+
+    // Close has no measurement left to stop: it only closes.
+    const qsizetype before = logLines().size();
+    click("btnCloseDevice");
+    const QStringList after = logLines().mid(before);
+    EXPECT_EQ(after, QStringList{QString::fromStdString("Device " + simulatorName() + " closed.")});
+    EXPECT_EQ(spectrumNow().counts, kept.counts);
+    EXPECT_TRUE(boxes.boxes.empty());
+}

@@ -5,12 +5,16 @@
 
 #include "driver/ScriptedPipe.h"
 #include "driver/TimeSource.h"
+#include "spectrometer/QrxController.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <numeric>
 #include <string>
 #include <thread>
 #include <vector>
@@ -110,6 +114,38 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
 };
+
+// The window's start-up on an interface: open, bias off, the threshold read back and sent
+// again, the scope set up.
+inline void openLikeTheWindow(TQrxController& controller, const std::string& name) {
+    ASSERT_TRUE(controller.Open(name));
+    ASSERT_TRUE(controller.SetBias(0));
+    ASSERT_TRUE(controller.ReadMonitor());
+    ASSERT_TRUE(controller.SetThreshold(controller.monitorThreshold()));
+    ASSERT_TRUE(controller.ConfigureScope());
+}
+
+// The window's Start: bias on, clear, configure, arm, start.
+inline void startLikeTheWindow(TQrxController& controller) {
+    ASSERT_TRUE(controller.SetBias(200));
+    controller.ClearRecords();
+    controller.SetSampleCount(450);
+    ASSERT_TRUE(controller.ConfigureScope());
+    ASSERT_TRUE(controller.ArmMeasurement(0.2));
+    ASSERT_TRUE(controller.StartMeasurement());
+}
+
+// The controller's spectrum, copied under its data lock.
+inline std::vector<std::uint64_t> spectrumCounts(const TQrxController& controller) {
+    PulseBuffer pulse;
+    Spectrum spectrum;
+    controller.Snapshot(pulse, spectrum);
+    return std::vector<std::uint64_t>(spectrum.counts.begin(), spectrum.counts.end());
+}
+
+inline std::uint64_t total(const std::vector<std::uint64_t>& histogram) {
+    return std::accumulate(histogram.begin(), histogram.end(), std::uint64_t{0});
+}
 
 // Polls `done` on the real clock for at most `seconds`.
 template <typename Predicate> bool eventually(Predicate done, double seconds = 10.0) {

@@ -51,33 +51,12 @@ protected:
         controller->ListDevices(devices);
         ASSERT_FALSE(devices.empty());
         name = devices.front();
-        ASSERT_TRUE(controller->Open(name));
-        ASSERT_TRUE(controller->SetBias(0));
-        ASSERT_TRUE(controller->ReadMonitor());
-        ASSERT_TRUE(controller->SetThreshold(controller->monitorThreshold()));
-        ASSERT_TRUE(controller->ConfigureScope());
+        openLikeTheWindow(*controller, name);
     }
 
-    // The window's Start: bias on, clear, configure, arm, start.
-    void startMeasurement() {
-        ASSERT_TRUE(controller->SetBias(200));
-        controller->ClearRecords();
-        controller->SetSampleCount(450);
-        ASSERT_TRUE(controller->ConfigureScope());
-        ASSERT_TRUE(controller->ArmMeasurement(0.2));
-        ASSERT_TRUE(controller->StartMeasurement());
-    }
+    void startMeasurement() { startLikeTheWindow(*controller); }
 
-    std::vector<std::uint64_t> hostHistogram() {
-        PulseBuffer pulse;
-        Spectrum spectrum;
-        controller->Snapshot(pulse, spectrum);
-        return std::vector<std::uint64_t>(spectrum.counts.begin(), spectrum.counts.end());
-    }
-
-    static std::uint64_t total(const std::vector<std::uint64_t>& histogram) {
-        return std::accumulate(histogram.begin(), histogram.end(), std::uint64_t{0});
-    }
+    std::vector<std::uint64_t> hostHistogram() { return spectrumCounts(*controller); }
 
     // Waits until the simulation has triggered `count` more pulses than `from`.
     bool triggeredAtLeast(std::uint64_t count) {
@@ -255,4 +234,48 @@ TEST_F(AcquisitionTest, destroyedWhileMeasuring_endsCleanly) {
     controller.reset();
     EXPECT_FALSE(MonitorRunning());
     EXPECT_TRUE(log.contains("Device " + name + " closed."));
+}
+
+TEST_F(AcquisitionTest, unpluggedWhileMeasuring_reportedOnceEndedWithItsSpectrumAndReopened) {
+    start(SimulatorConfig{});
+    std::atomic<int> lost{0};
+    controller->SetInterfaceLostHandler([&] { ++lost; });
+    openFirst();
+    startMeasurement();
+    ASSERT_TRUE(eventually([&] { return pulses.load() > 50; }));
+    sim->unplug();
+    ASSERT_TRUE(eventually([&] { return controller->interfaceLost(); }));
+    // Many idle passes of the monitoring thread later (seconds on its clock), nothing more.
+    const double lostAt = clock.now();
+    ASSERT_TRUE(eventually([&] { return clock.now() > lostAt + 0.5; }));
+    const std::size_t linesAtLoss = log.lines().size();
+    ASSERT_TRUE(eventually([&] { return clock.now() > lostAt + 3.0; }));
+    EXPECT_EQ(log.lines().size(), linesAtLoss) << "a lost interface is not polled again";
+    const auto countLines = [&](const std::string& part) {
+        const auto lines = log.lines();
+        return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return line.find(part) != std::string::npos;
+        });
+    };
+    EXPECT_LE(countLines("Can't determine queue depth"), 1);
+    EXPECT_EQ(countLines("Device " + name + " lost."), 1);
+    EXPECT_EQ(lost.load(), 1);
+    // Every pulse the interface got out whole is in the spectrum, and stays there.
+    EXPECT_EQ(hostHistogram(), sim->pulseHistogram());
+    EXPECT_GT(total(hostHistogram()), 50u);
+
+    controller->Close();
+    EXPECT_FALSE(MonitorRunning());
+    EXPECT_TRUE(log.contains("Device " + name + " closed."));
+    EXPECT_EQ(total(hostHistogram()), sim->stats().pulsesDelivered);
+
+    sim->replug();
+    ASSERT_TRUE(controller->Open(name));
+    EXPECT_FALSE(controller->interfaceLost());
+    const int before = pulses.load();
+    ASSERT_TRUE(controller->ConfigureScope());
+    ASSERT_TRUE(controller->SingleShot());
+    ASSERT_TRUE(eventually([&] { return pulses.load() == before + 1; }));
+    EXPECT_FALSE(controller->interfaceLost());
+    EXPECT_EQ(lost.load(), 1);
 }
