@@ -1,6 +1,7 @@
 #include "driver/FtdiBackend.h"
 
 #include "driver/RxBuffer.h"
+#include "driver/TimeSource.h"
 
 #include <ftdi.h>
 #include <libusb.h>
@@ -11,6 +12,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <string>
 
 namespace tarvio {
 
@@ -18,9 +20,14 @@ namespace {
 
 // Long enough for USB string descriptors, short enough for the driver's 64-byte texts.
 constexpr int StringBytes = 64;
-// How long one pull of the reader thread may block on an idle device; bounds close().
+// How long one pull of the reader thread may block on an idle device; bounds close(). An
+// idle chip answers every latency tick with its two status bytes, so a pull rarely waits this.
 constexpr unsigned ReaderPollMs = 100;
 constexpr std::uint32_t DefaultTimeoutMs = 1000;
+// Consecutive transient USB errors (stall, babble, transfer error) a transfer direction
+// recovers from, with a halt cleared and a short pause each, before the device counts as lost.
+constexpr int MaxTransientRetries = 5;
+constexpr double TransientRetryPause = 0.010;
 
 struct FtdiFree {
     void operator()(ftdi_context* ftdi) const { ftdi_free(ftdi); }
@@ -32,14 +39,22 @@ struct UsbDevice {
     std::uint16_t productId = 0;
     std::string description;
     std::string serialNumber;
+    std::string problem; // why the device cannot be used; empty when it can
 };
 
-std::string readString(libusb_device_handle* handle, std::uint8_t index) {
+bool transientUsbError(int rc) {
+    return rc == LIBUSB_ERROR_IO || rc == LIBUSB_ERROR_PIPE || rc == LIBUSB_ERROR_OVERFLOW;
+}
+
+std::string readString(libusb_device_handle* handle, std::uint8_t index, int& rc) {
     if (index == 0) {
         return {};
     }
     unsigned char text[StringBytes] = {};
     const int n = libusb_get_string_descriptor_ascii(handle, index, text, sizeof text - 1);
+    if (n < 0) {
+        rc = n;
+    }
     return n > 0 ? std::string(reinterpret_cast<const char*>(text), static_cast<std::size_t>(n))
                  : std::string();
 }
@@ -61,11 +76,15 @@ public:
             entry.device = list_[i];
             entry.productId = d.idProduct;
             libusb_device_handle* handle = nullptr;
-            const int rc = libusb_open(list_[i], &handle);
+            int rc = libusb_open(list_[i], &handle);
             if (rc == 0) {
-                entry.description = readString(handle, d.iProduct);
-                entry.serialNumber = readString(handle, d.iSerialNumber);
+                entry.description = readString(handle, d.iProduct, rc);
+                int serialRc = 0; // a serial number that cannot be read costs nothing
+                entry.serialNumber = readString(handle, d.iSerialNumber, serialRc);
                 libusb_close(handle);
+            }
+            if (rc != 0) {
+                entry.problem = problemText(list_[i], d.idProduct, rc);
             }
             if (entry.description.empty()) {
                 char text[StringBytes];
@@ -102,6 +121,23 @@ private:
         return where;
     }
 
+    // Says which device (its ids and where it is plugged in) and what keeps it from use.
+    static std::string problemText(libusb_device* device, std::uint16_t productId, int rc) {
+        std::string where = "bus " + std::to_string(libusb_get_bus_number(device)) + ", port ";
+        const std::vector<std::uint8_t> path = location(device);
+        for (std::size_t i = 1; i < path.size(); ++i) {
+            where += (i > 1 ? "." : "") + std::to_string(path[i]);
+        }
+        char ids[16];
+        std::snprintf(ids, sizeof ids, "%04x:%04x", FtdiBackend::VendorId, productId);
+        const std::string which = std::string("USB device ") + ids + " (" + where + ")";
+        if (rc == LIBUSB_ERROR_ACCESS) {
+            return which + " could not be opened: no access for this user. Install the udev "
+                           "rule (see the README) or ask the administrator.";
+        }
+        return which + " could not be read: " + libusb_error_name(rc) + ".";
+    }
+
     libusb_device** list_ = nullptr;
     std::vector<UsbDevice> devices_;
 };
@@ -109,15 +145,13 @@ private:
 class FtdiDevice final : public DriverDevice {
 public:
     FtdiDevice(FtdiPtr ftdi, DriverDeviceInfo info)
-        : ftdi_(std::move(ftdi)), info_(std::move(info)) {
-        libusb_device_handle* handle = ftdi_->usb_dev;
-        // libftdi names endpoints from the chip's side: it reads from out_ep.
-        const unsigned char readEndpoint = static_cast<unsigned char>(ftdi_->out_ep);
-        const std::size_t packetSize = ftdi_->max_packet_size ? ftdi_->max_packet_size : 64;
+        : ftdi_(std::move(ftdi)), info_(std::move(info)),
+          // libftdi names endpoints from the chip's side: it reads from out_ep, writes to in_ep.
+          readEndpoint_(static_cast<unsigned char>(ftdi_->out_ep)),
+          writeEndpoint_(static_cast<unsigned char>(ftdi_->in_ep)),
+          packetSize_(ftdi_->max_packet_size ? ftdi_->max_packet_size : 64) {
         rx_ = std::make_unique<RxBuffer>(
-            [handle, readEndpoint, packetSize](std::uint8_t* chunk, std::size_t capacity) {
-                return pull(handle, readEndpoint, packetSize, chunk, capacity);
-            });
+            [this](std::uint8_t* chunk, std::size_t capacity) { return pull(chunk, capacity); });
     }
     ~FtdiDevice() override { close(); }
 
@@ -125,13 +159,13 @@ public:
         if (closed_) {
             return DRV_INVALID_HANDLE;
         }
-        if (rx_->lost()) {
+        if (lost()) {
             return DRV_IO_ERROR;
         }
         bool ok = true;
         if (mask & DRV_PURGE_RX) {
-            ok = ftdi_tciflush(ftdi_.get()) == 0 && ok;
-            rx_->purge(); // after the chip's buffer: nothing older can follow
+            // Exact: what the chip sends after its flush reaches the reader, nothing before.
+            rx_->purge([&] { ok = ftdi_tciflush(ftdi_.get()) == 0; });
         }
         if (mask & DRV_PURGE_TX) {
             ok = ftdi_tcoflush(ftdi_.get()) == 0 && ok;
@@ -179,26 +213,32 @@ public:
         if (closed_) {
             return DRV_INVALID_HANDLE;
         }
-        if (rx_->lost()) {
+        if (lost()) {
             return DRV_IO_ERROR;
         }
         const std::uint32_t chunk = std::max(ftdi_->writebuffer_chunksize, 64u);
-        // libftdi names endpoints from the chip's side: it writes to in_ep.
-        const auto endpoint = static_cast<unsigned char>(ftdi_->in_ep);
+        int failures = 0;
         while (bytesWritten < count) {
             const std::uint32_t n = std::min(count - bytesWritten, chunk);
             int sent = 0;
             // The OUT transfer only reads the buffer; libusb's signature is not const.
-            const int rc = libusb_bulk_transfer(ftdi_->usb_dev, endpoint,
+            const int rc = libusb_bulk_transfer(ftdi_->usb_dev, writeEndpoint_,
                                                 const_cast<std::uint8_t*>(buffer + bytesWritten),
                                                 static_cast<int>(n), &sent, writeTimeoutMs_.load());
             bytesWritten += static_cast<std::uint32_t>(std::max(sent, 0));
+            if (rc == 0) {
+                failures = 0;
+                continue;
+            }
             if (rc == LIBUSB_ERROR_TIMEOUT) {
                 return DRV_OK; // the write timeout ends the write with fewer bytes
             }
-            if (rc != 0) {
-                return statusFromLibusb(rc);
+            if (transientUsbError(rc) && ++failures <= MaxTransientRetries) {
+                recover(writeEndpoint_);
+                continue;
             }
+            writeLost_ = rc == LIBUSB_ERROR_NO_DEVICE || transientUsbError(rc);
+            return statusFromLibusb(rc);
         }
         return DRV_OK;
     }
@@ -210,38 +250,75 @@ public:
         }
         closed_ = true;
         rx_->stop();
-        const bool lost = rx_->lost();
+        const bool gone = lost();
         // Releasing an unplugged device fails; that is no fault of the close.
         const int rc = ftdi_usb_close(ftdi_.get());
-        return (rc == 0 || lost) ? DRV_OK : DRV_IO_ERROR;
+        return (rc == 0 || gone) ? DRV_OK : DRV_IO_ERROR;
     }
 
+    bool lost() const override { return writeLost_ || rx_->lost(); }
+
 private:
-    static RxChunk pull(libusb_device_handle* handle, unsigned char endpoint,
-                        std::size_t packetSize, std::uint8_t* chunk, std::size_t capacity) {
+    // One pull of the reader thread. Transient errors are retried on the next pull, after the
+    // halt is cleared; the device counts as lost once it is gone or keeps failing.
+    RxChunk pull(std::uint8_t* chunk, std::size_t capacity) {
         // Whole packets only: a transfer that ends mid-packet would overflow.
-        const std::size_t length = capacity - capacity % packetSize;
+        const std::size_t length = capacity - capacity % packetSize_;
         int received = 0;
-        const int rc = libusb_bulk_transfer(handle, endpoint, chunk, static_cast<int>(length),
-                                            &received, ReaderPollMs);
-        if (rc != 0 && rc != LIBUSB_ERROR_TIMEOUT && rc != LIBUSB_ERROR_INTERRUPTED) {
-            return {0, true};
+        const int rc = libusb_bulk_transfer(ftdi_->usb_dev, readEndpoint_, chunk,
+                                            static_cast<int>(length), &received, ReaderPollMs);
+        const std::size_t bytes =
+            stripModemStatus(chunk, static_cast<std::size_t>(std::max(received, 0)), packetSize_);
+        if (rc == 0 || rc == LIBUSB_ERROR_TIMEOUT || rc == LIBUSB_ERROR_INTERRUPTED) {
+            readFailures_ = 0;
+            return {bytes, false};
         }
-        return {
-            stripModemStatus(chunk, static_cast<std::size_t>(std::max(received, 0)), packetSize),
-            false};
+        if (!transientUsbError(rc) || ++readFailures_ > MaxTransientRetries) {
+            return {bytes, true};
+        }
+        recover(readEndpoint_);
+        return {bytes, false};
+    }
+
+    void recover(unsigned char endpoint) {
+        libusb_clear_halt(ftdi_->usb_dev, endpoint);
+        timeSource().sleepFor(TransientRetryPause);
     }
 
     FtdiPtr ftdi_;
     DriverDeviceInfo info_;
+    const unsigned char readEndpoint_;
+    const unsigned char writeEndpoint_;
+    const std::size_t packetSize_;
+    int readFailures_ = 0; // the reader thread's own
     std::unique_ptr<RxBuffer> rx_;
     std::atomic<std::uint32_t> readTimeoutMs_{DefaultTimeoutMs};
     std::atomic<std::uint32_t> writeTimeoutMs_{DefaultTimeoutMs};
+    std::atomic<bool> writeLost_{false};
     std::mutex closeMutex_;
     std::atomic<bool> closed_{false};
 };
 
+// The chip as the protocol needs it, whatever another program left it in. A setting that
+// fails leaves the device usable, only slower or until replugged, so it is said, not fatal.
+void setUpChip(ftdi_context* ftdi, const std::string& description, unsigned latencyMs) {
+    const auto notice = [&](const std::string& what) {
+        PostDriverNotice(description + ": " + what + " (" + ftdi_get_error_string(ftdi) + ").");
+    };
+    // A chip left in bit-bang or MPSSE mode by another tool talks FIFO again only after this.
+    if (ftdi_set_bitmode(ftdi, 0, BITMODE_RESET) != 0) {
+        notice("the chip's bit mode could not be reset; replug it if it does not answer");
+    }
+    // A partly filled packet waits for this timer: it bounds every command's round trip.
+    if (ftdi_set_latency_timer(ftdi, static_cast<unsigned char>(latencyMs)) != 0) {
+        notice("the latency timer could not be set; every command will take longer");
+    }
+}
+
 } // namespace
+
+FtdiBackend::FtdiBackend(unsigned latencyTimerMs)
+    : latencyTimerMs_(std::clamp(latencyTimerMs, 1u, 255u)) {}
 
 DriverStatus FtdiBackend::enumerate(std::vector<std::string>& descriptions) {
     descriptions.clear();
@@ -252,6 +329,9 @@ DriverStatus FtdiBackend::enumerate(std::vector<std::string>& descriptions) {
     DeviceList list(ftdi->usb_ctx);
     for (const auto& d : list.devices()) {
         descriptions.push_back(d.description);
+        if (!d.problem.empty()) {
+            PostDriverNotice(d.problem);
+        }
     }
     return DRV_OK;
 }
@@ -262,6 +342,8 @@ DriverStatus FtdiBackend::open(const std::string& description,
     if (!ftdi) {
         return DRV_DEVICE_NOT_FOUND;
     }
+    // Channel A of a dual-channel chip carries the interface.
+    ftdi_set_interface(ftdi.get(), INTERFACE_A);
     DeviceList list(ftdi->usb_ctx);
     std::optional<DriverStatus> failure;
     for (const auto& d : list.devices()) {
@@ -273,6 +355,7 @@ DriverStatus FtdiBackend::open(const std::string& description,
             failure = statusFromFtdiOpen(rc); // in use or no access: try a namesake
             continue;
         }
+        setUpChip(ftdi.get(), description, latencyTimerMs_);
         DriverDeviceInfo info;
         info.type = deviceTypeFromFtdiChip(ftdi->type);
         info.id = std::uint32_t{VendorId} << 16 | d.productId;
@@ -318,6 +401,7 @@ DriverStatus statusFromFtdiOpen(int result) {
     case -3:  // unable to configure
     case -4:  // unable to open (usually no permission)
     case -5:  // unable to claim (another program has it)
+    case -8:  // inappropriate permissions on the device
     case -11: // kernel driver could not be detached
     case -12: // configuration unreadable
         return DRV_DEVICE_NOT_OPENED;
@@ -325,6 +409,7 @@ DriverStatus statusFromFtdiOpen(int result) {
     case -7:  // initial baud rate failed
     case -9:  // device descriptor unreadable
     case -10: // configuration descriptor unreadable
+    case -13: // latency timer unreadable (later libftdi versions)
         return DRV_IO_ERROR;
     default:
         return DRV_OTHER_ERROR;

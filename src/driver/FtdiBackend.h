@@ -2,7 +2,8 @@
 // Real readout interfaces: every USB device with FTDI's vendor id (any product id), reached
 // through libftdi1 and libusb. Lists the devices by their USB product string (the description
 // the link layer filters on), opens by description, and turns each open device into a byte
-// pipe with a buffered receive side (RxBuffer).
+// pipe with a buffered receive side (RxBuffer). Devices it sees but cannot use, and settings
+// it cannot make, become driver notices (PostDriverNotice).
 //
 // Install it once at start-up: installBackend(std::make_shared<FtdiBackend>()).
 
@@ -16,12 +17,21 @@ namespace tarvio {
 class FtdiBackend final : public DriverBackend {
 public:
     static constexpr std::uint16_t VendorId = 0x0403;
+    // The chip holds back a partly filled packet until its latency timer runs out (16 ms as
+    // the kernel leaves it): the round trip of every command waits for it.
+    static constexpr unsigned DefaultLatencyTimerMs = 2;
+
+    explicit FtdiBackend(unsigned latencyTimerMs = DefaultLatencyTimerMs);
 
     int rank() const override { return 0; }
     // Without USB access or without FTDI devices: DRV_OK and an empty list.
     DriverStatus enumerate(std::vector<std::string>& descriptions) override;
+    // Opens channel A, resets the chip's bit mode to FIFO and sets its latency timer.
     DriverStatus open(const std::string& description,
                       std::unique_ptr<DriverDevice>& device) override;
+
+private:
+    unsigned latencyTimerMs_;
 };
 
 // Driver status for a libusb error code (0 and a timeout are not errors at this level).

@@ -36,33 +36,36 @@ void RxBuffer::stop() {
 void RxBuffer::run() {
     std::vector<std::uint8_t> chunk(chunk_);
     for (;;) {
-        std::uint64_t generation = 0;
         {
             std::unique_lock lock(mutex_);
             // Back-pressure: leave the bytes in the device until there is room for a whole
             // chunk, rather than dropping any.
-            spaceFreed_.wait(lock, [&] { return stopping_ || ring_.size() - size_ >= chunk_; });
+            spaceFreed_.wait(lock, [&] {
+                return stopping_ || (parkRequests_ == 0 && ring_.size() - size_ >= chunk_);
+            });
             if (stopping_) {
                 return;
             }
-            generation = generation_;
+            pulling_ = true;
         }
         const RxChunk got = source_(chunk.data(), chunk.size());
-        std::lock_guard lock(mutex_);
+        {
+            std::lock_guard lock(mutex_);
+            pulling_ = false;
+            // Kept even when a purge waits: they came before its flush, which drops them.
+            // Only this thread adds bytes, so the room seen above is still there.
+            const std::size_t n = std::min({got.bytes, chunk_, ring_.size() - size_});
+            const std::size_t tail = (head_ + size_) % ring_.size();
+            const std::size_t first = std::min(n, ring_.size() - tail);
+            std::memcpy(ring_.data() + tail, chunk.data(), first);
+            std::memcpy(ring_.data(), chunk.data() + first, n - first);
+            size_ += n;
+            lost_ = lost_ || got.lost;
+        }
+        pullEnded_.notify_all();
         if (got.lost) {
-            lost_ = true;
             return;
         }
-        if (generation != generation_) {
-            continue; // fetched before a purge: belongs to the discarded past
-        }
-        // Only this thread adds bytes, so the room seen above is still there.
-        const std::size_t n = std::min({got.bytes, chunk_, ring_.size() - size_});
-        std::size_t tail = (head_ + size_) % ring_.size();
-        const std::size_t first = std::min(n, ring_.size() - tail);
-        std::memcpy(ring_.data() + tail, chunk.data(), first);
-        std::memcpy(ring_.data(), chunk.data() + first, n - first);
-        size_ += n;
     }
 }
 
@@ -111,14 +114,21 @@ DriverStatus RxBuffer::read(std::uint8_t* buffer, std::uint32_t count, std::uint
     }
 }
 
-void RxBuffer::purge() {
-    {
-        std::lock_guard lock(mutex_);
-        head_ = 0;
-        size_ = 0;
-        ++generation_;
+void RxBuffer::purge(const std::function<void()>& flushDevice) {
+    std::unique_lock lock(mutex_);
+    ++parkRequests_;
+    pullEnded_.wait(lock, [&] { return !pulling_; });
+    lock.unlock();
+    // The reader is parked: nothing is in flight between the device and this buffer.
+    if (flushDevice) {
+        flushDevice();
     }
-    spaceFreed_.notify_one();
+    lock.lock();
+    head_ = 0;
+    size_ = 0;
+    --parkRequests_;
+    lock.unlock();
+    spaceFreed_.notify_all();
 }
 
 bool RxBuffer::lost() const {

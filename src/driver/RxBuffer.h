@@ -52,8 +52,10 @@ public:
     DriverStatus read(std::uint8_t* buffer, std::uint32_t count, std::uint32_t& bytesRead,
                       double timeoutSeconds);
 
-    // Drops everything buffered, including a chunk the reader is fetching right now.
-    void purge();
+    // Drops every byte the device sent before the purge and none it sends after: parks the
+    // reader (a pull in progress returns first), runs `flushDevice` to empty the device's own
+    // buffer, empties this one and lets the reader go on. Waits at most one pull.
+    void purge(const std::function<void()>& flushDevice = {});
 
     bool lost() const;
 
@@ -64,11 +66,13 @@ private:
     Source source_;
     std::size_t chunk_;
     mutable std::mutex mutex_;
-    std::condition_variable spaceFreed_;
+    std::condition_variable spaceFreed_; // wakes the reader: room, a purge done, a stop
+    std::condition_variable pullEnded_;  // wakes a purge waiting for the reader to park
     std::vector<std::uint8_t> ring_;
     std::size_t head_ = 0; // oldest byte
     std::size_t size_ = 0;
-    std::uint64_t generation_ = 0; // raised by purge(): chunks fetched before it are dropped
+    int parkRequests_ = 0; // purges in progress: the reader starts no pull meanwhile
+    bool pulling_ = false;
     bool lost_ = false;
     bool stopping_ = false;
     std::thread reader_;

@@ -52,13 +52,14 @@ TEST(FtdiStatus, libusbErrors_mapToTheDriverStatusesTheLinkReports) {
 
 TEST(FtdiStatus, openFailures_mapToNotOpenedForAccessAndIoErrorForTransfers) {
     EXPECT_EQ(statusFromFtdiOpen(0), DRV_OK);
-    for (int r : {-3, -4, -5, -11, -12}) {
+    // -8 is libftdi's "inappropriate permissions on device": the device was not opened.
+    for (int r : {-3, -4, -5, -8, -11, -12}) {
         EXPECT_EQ(statusFromFtdiOpen(r), DRV_DEVICE_NOT_OPENED) << r;
     }
-    for (int r : {-6, -7, -9, -10}) {
+    for (int r : {-6, -7, -9, -10, -13}) {
         EXPECT_EQ(statusFromFtdiOpen(r), DRV_IO_ERROR) << r;
     }
-    EXPECT_EQ(statusFromFtdiOpen(-8), DRV_OTHER_ERROR);
+    EXPECT_EQ(statusFromFtdiOpen(-99), DRV_OTHER_ERROR);
     EXPECT_EQ(deviceTypeFromFtdiChip(0), 1u); // AM
     EXPECT_EQ(deviceTypeFromFtdiChip(1), 0u); // BM
     EXPECT_EQ(deviceTypeFromFtdiChip(4), 6u); // 2232H

@@ -183,8 +183,13 @@ TEST(RxBuffer, purge_dropsQueuedBytesAndTheChunkBeingFetched) {
     device.holdPulls(true);
     device.feed({0xEE, 0xEE});
     ASSERT_TRUE(eventually([&] { return device.pullWaitingOnHold(); }));
+    // The purge waits for the pull in progress to end; released a moment later.
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        device.holdPulls(false);
+    });
     rx.purge();
-    device.holdPulls(false);
+    release.join();
     ASSERT_TRUE(eventually([&] { return device.pending() == 0; }));
     device.feed({7, 8, 9});
     ASSERT_TRUE(eventually([&] { return queuedOf(rx) >= 3; }));
@@ -228,4 +233,55 @@ TEST(RxBuffer, stopWhileTheBufferIsFull_returnsAndKeepsTheBufferedBytes) {
     EXPECT_EQ(rx.read(got, 16, n, 0.0), DRV_OK);
     EXPECT_EQ(n, 16u);
     EXPECT_EQ(got[15], 15);
+}
+
+namespace {
+
+// A chip as the host meets it: a pull returns only at the chip's next latency tick, with
+// whatever the chip holds by then.
+class TickingDevice {
+public:
+    explicit TickingDevice(std::chrono::microseconds tick) : tick_(tick) {}
+    void send(std::uint8_t byte) {
+        std::lock_guard lock(mutex_);
+        held_.push_back(byte);
+    }
+    void flush() {
+        std::lock_guard lock(mutex_);
+        held_.clear();
+    }
+    RxBuffer::Source source() {
+        return [this](std::uint8_t* chunk, std::size_t capacity) {
+            std::this_thread::sleep_for(tick_);
+            std::lock_guard lock(mutex_);
+            const std::size_t n = std::min(capacity, held_.size());
+            std::copy_n(held_.begin(), n, chunk);
+            held_.erase(held_.begin(), held_.begin() + static_cast<long>(n));
+            return RxChunk{n, false};
+        };
+    }
+
+private:
+    std::chrono::microseconds tick_;
+    std::mutex mutex_;
+    std::deque<std::uint8_t> held_;
+};
+
+} // namespace
+
+TEST(RxBuffer, replyRightAfterAPurge_isDeliveredAndNothingOlderIs) {
+    TickingDevice device(std::chrono::microseconds(2000));
+    RxBuffer rx(device.source(), 4096, 64);
+    for (std::uint8_t round = 1; round <= 20; ++round) {
+        SCOPED_TRACE(round);
+        device.send(0xEE); // stale: sent before the purge
+        rx.purge([&] { device.flush(); });
+        device.send(round); // the reply, a moment after the purge, inside the next tick
+        std::uint8_t got[2] = {};
+        std::uint32_t n = 0;
+        ASSERT_EQ(rx.read(got, 1, n, 0.5), DRV_OK);
+        ASSERT_EQ(n, 1u);
+        ASSERT_EQ(got[0], round);
+        ASSERT_EQ(queuedOf(rx), 0u);
+    }
 }
