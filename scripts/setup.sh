@@ -36,14 +36,23 @@ if ((${#missing[@]})); then
     $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Access to FTDI interfaces without root, where udev runs.
-rule_src="$(dirname "$0")/../packaging/99-tarvio2-ftdi.rules"
-rule_dst=/etc/udev/rules.d/99-tarvio2-ftdi.rules
-if [[ -f "$rule_src" && -d /etc/udev/rules.d ]] && ! cmp -s "$rule_src" "$rule_dst" 2>/dev/null; then
-    if [[ $(id -u) -eq 0 ]]; then
-        cp "$rule_src" "$rule_dst" && (udevadm control --reload-rules 2>/dev/null || true)
-    elif command -v sudo >/dev/null; then
-        sudo cp "$rule_src" "$rule_dst" && (sudo udevadm control --reload-rules 2>/dev/null || true)
+# Access to FTDI interfaces for the user at the seat, where udev runs. The rule applies to
+# devices already plugged in once udev is triggered for FTDI's vendor id: no replug needed.
+rule_src="$(dirname "$0")/../packaging/70-tarvio2-ftdi.rules"
+rule_dst=/etc/udev/rules.d/70-tarvio2-ftdi.rules
+old_rule=/etc/udev/rules.d/99-tarvio2-ftdi.rules
+if [[ -f "$rule_src" && -d /etc/udev/rules.d ]] && { ! cmp -s "$rule_src" "$rule_dst" 2>/dev/null || [[ -e "$old_rule" ]]; }; then
+    as_root=()
+    if [[ $(id -u) -ne 0 ]] && command -v sudo >/dev/null; then
+        as_root=(sudo)
+    fi
+    if [[ $(id -u) -eq 0 || ${#as_root[@]} -gt 0 ]]; then
+        # The earlier rule made every FTDI device world-writable: it goes.
+        "${as_root[@]}" rm -f "$old_rule" || true
+        "${as_root[@]}" cp "$rule_src" "$rule_dst" &&
+            { "${as_root[@]}" udevadm control --reload-rules 2>/dev/null || true; } &&
+            { "${as_root[@]}" udevadm trigger --subsystem-match=usb --attr-match=idVendor=0403 \
+                  --action=change 2>/dev/null || true; }
     fi
 fi
 exit 0
