@@ -1,6 +1,6 @@
-// Drawing the graphs through the Qt canvas on the window's image sizes: a full 4096-channel
-// spectrum (per column and per channel, for comparison) and a 450-sample pulse. The refresh
-// draws both ten times a second.
+// Drawing the graphs through the Qt canvas: a full 4096-channel spectrum (per column and per
+// channel, for comparison) on the default image and on a maximised window's, and a 450-sample
+// pulse. The refresh draws both ten times a second.
 
 #include "views/PulseGraph.h"
 #include "views/SpectrumGraph.h"
@@ -31,9 +31,9 @@ Spectrum realisticSpectrum() {
     return s;
 }
 
-void drawSpectrum(benchmark::State& state, BarDrawing mode) {
+void drawSpectrum(benchmark::State& state, BarDrawing mode, int width = 321, int height = 273) {
     const Spectrum spectrum = realisticSpectrum();
-    QtCanvas canvas(321, 273);
+    QtCanvas canvas(width, height);
     SpectrumGraph graph(canvas);
     graph.setBarDrawing(mode);
     graph.setCursorVisible(true);
@@ -49,6 +49,12 @@ void BM_SpectrumFullView_TallestPerColumn(benchmark::State& state) {
 }
 void BM_SpectrumFullView_EveryChannel(benchmark::State& state) {
     drawSpectrum(state, BarDrawing::EveryChannel);
+}
+
+// The whole of a 1920 x 1080 screen: more columns than channels, and the long bars of a
+// tall image.
+void BM_SpectrumFullView_TallestPerColumn_1920x1080(benchmark::State& state) {
+    drawSpectrum(state, BarDrawing::TallestPerColumn, 1920, 1080);
 }
 
 void BM_Pulse450Samples(benchmark::State& state) {
@@ -69,6 +75,7 @@ void BM_Pulse450Samples(benchmark::State& state) {
 
 BENCHMARK(BM_SpectrumFullView_TallestPerColumn)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumFullView_EveryChannel)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpectrumFullView_TallestPerColumn_1920x1080)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Pulse450Samples)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {

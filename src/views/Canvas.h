@@ -26,6 +26,10 @@ public:
 
     virtual int width() const = 0;
     virtual int height() const = 0;
+    // Image pixels per pixel of the window's layout: 2 on a screen of double density. Margins,
+    // grid spacing and marks grow with it, so the picture looks as on a standard screen, only
+    // sharper.
+    virtual double pixelRatio() const { return 1.0; }
 
     virtual void setPen(Rgb colour, PenStyle style) = 0;
     virtual void setBrush(Rgb colour) = 0;

@@ -5,6 +5,7 @@
 #include "records/TextFormat.h"
 
 #include <algorithm>
+#include <cmath>
 #include <optional>
 #include <string>
 
@@ -12,11 +13,33 @@ namespace tarvio {
 
 using namespace graph_colours;
 
+namespace {
+
+// In the window's layout pixels; the canvas's pixel ratio turns them into image pixels.
+constexpr int Margin = 15;
+constexpr int GridColumnPixels = 50; // at least this far apart: vertical grid lines
+constexpr int GridRowPixels = 30;    // and horizontal ones
+constexpr int LabelGap = 2;
+constexpr int CursorMarkRadius = 2;
+
+} // namespace
+
 SpectrumGraph::SpectrumGraph(Canvas& image) : image_(image) {
+    adoptPixelRatio();
     // The frame of a full view of an empty spectrum, so that a zoom or scroll that comes
     // before the first draw works in a sensible frame.
     xScale_ = static_cast<double>(plotWidth()) / SpectrumChannels;
     yScale_ = plotHeight();
+}
+
+int SpectrumGraph::scaled(int layoutPixels) const {
+    const double ratio = image_.pixelRatio();
+    return std::max(static_cast<int>(std::lround(layoutPixels * (ratio > 0 ? ratio : 1.0))), 1);
+}
+
+void SpectrumGraph::adoptPixelRatio() {
+    leftMargin_ = static_cast<std::uint32_t>(scaled(Margin));
+    bottomMargin_ = leftMargin_;
 }
 
 int SpectrumGraph::plotWidth() const {
@@ -46,6 +69,7 @@ void SpectrumGraph::drawRange(const Spectrum& spectrum, std::uint32_t first, std
     highCount_ = high;
     spectrumMax_ = spectrum.maxCount;
     const std::uint32_t top = high == AutoCount ? spectrum.maxCount : high;
+    adoptPixelRatio();
 
     const int W = image_.width();
     const int H = image_.height();
@@ -67,8 +91,10 @@ void SpectrumGraph::drawRange(const Spectrum& spectrum, std::uint32_t first, std
     image_.setFontColor(Grid);
     image_.setBrush(Background);
 
-    const std::uint32_t xDiv = static_cast<std::uint32_t>(std::max(PW / 50, 1));
-    const std::uint32_t yDiv = static_cast<std::uint32_t>(std::max(PH / 30, 1));
+    const std::uint32_t xDiv =
+        static_cast<std::uint32_t>(std::max(PW / scaled(GridColumnPixels), 1));
+    const std::uint32_t yDiv = static_cast<std::uint32_t>(std::max(PH / scaled(GridRowPixels), 1));
+    const int gap = scaled(LabelGap);
     const std::uint64_t channelStep = std::max<std::uint32_t>(channels / xDiv, 1);
     const std::uint64_t countStep = std::max<std::uint32_t>(countRange / yDiv, 1);
 
@@ -89,7 +115,7 @@ void SpectrumGraph::drawRange(const Spectrum& spectrum, std::uint32_t first, std
         else
             appendDecimal(label, static_cast<std::int64_t>(first + k));
         const TextSize size = image_.textExtent(label);
-        image_.textOut(x - 2 - size.width, H - size.height, label);
+        image_.textOut(x - gap - size.width, H - size.height, label);
     }
     for (std::uint64_t m = 0; m <= countRange; m += countStep) {
         const int y = toPixel(base - m * yScale_);
@@ -97,7 +123,7 @@ void SpectrumGraph::drawRange(const Spectrum& spectrum, std::uint32_t first, std
         image_.lineTo(W, y);
         label.clear();
         appendDecimal(label, static_cast<std::int64_t>(low + m));
-        image_.textOut(0, y + 2, label);
+        image_.textOut(0, y + gap, label);
     }
 
     image_.setPen(Grid, PenStyle::Solid);
@@ -119,7 +145,8 @@ void SpectrumGraph::drawRange(const Spectrum& spectrum, std::uint32_t first, std
         const int yc = toPixel(base - static_cast<std::uint32_t>(cursorValue_ - low) * yScale_);
         image_.moveTo(xc, 0);
         image_.lineTo(xc, base);
-        image_.ellipse(xc - 2, yc - 2, xc + 2, yc + 2);
+        const int r = scaled(CursorMarkRadius);
+        image_.ellipse(xc - r, yc - r, xc + r, yc + r);
     }
 }
 

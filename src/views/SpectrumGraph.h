@@ -70,6 +70,10 @@ public:
     CalibrationPoint point2;
 
 private:
+    // Layout pixels in image pixels, at least 1.
+    int scaled(int layoutPixels) const;
+    // Margins for the canvas's present pixel ratio.
+    void adoptPixelRatio();
     int plotWidth() const;
     int plotHeight() const;
     void drawBars(const Spectrum& spectrum, std::uint32_t first, std::uint32_t width,

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 
@@ -21,12 +22,18 @@ QColor toQColor(Rgb c) {
     return QColor(c.r, c.g, c.b);
 }
 
-QImage blackImage(int width, int height) {
+QImage blackImage(int width, int height, double pixelRatio) {
     QImage image(std::max(width, 1), std::max(height, 1), QImage::Format_RGB32);
-    image.setDotsPerMeterX(DotsPerMeter96Dpi);
-    image.setDotsPerMeterY(DotsPerMeter96Dpi);
+    // The text's size in pixels follows the resolution the image claims.
+    const int dotsPerMeter = static_cast<int>(std::lround(DotsPerMeter96Dpi * pixelRatio));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
     image.fill(Qt::black);
     return image;
+}
+
+double validRatio(double pixelRatio) {
+    return pixelRatio >= 0.25 && pixelRatio <= 16.0 ? pixelRatio : 1.0;
 }
 
 QFont labelFont() {
@@ -45,8 +52,15 @@ std::int64_t roundedRatio(std::int64_t a, std::int64_t b) {
 
 } // namespace
 
-QtCanvas::QtCanvas(int width, int height)
-    : image_(blackImage(width, height)), font_(labelFont()), metrics_(font_, &image_) {}
+QtCanvas::QtCanvas(int width, int height, double pixelRatio)
+    : pixelRatio_(validRatio(pixelRatio)), image_(blackImage(width, height, pixelRatio_)),
+      font_(labelFont()), metrics_(font_, &image_) {}
+
+void QtCanvas::resize(int width, int height, double pixelRatio) {
+    pixelRatio_ = validRatio(pixelRatio);
+    image_ = blackImage(width, height, pixelRatio_);
+    metrics_ = QFontMetrics(font_, &image_);
+}
 
 void QtCanvas::setPen(Rgb colour, PenStyle style) {
     pen_ = colour;
@@ -111,6 +125,25 @@ void QtCanvas::lineTo(int x, int y) {
     uchar* bits = image_.bits();
     const qsizetype stride = image_.bytesPerLine();
     const bool dotted = penStyle_ == PenStyle::Dotted;
+    const std::int64_t tStep = dotted ? 2 : 1;
+    // The bars and the grid are upright or level: no minor axis to work out per pixel. The
+    // first step painted keeps its parity, so dots stay where the general walk puts them.
+    if (dx == 0 || dy == 0) {
+        const std::int64_t minor = xMajor ? y0 : x0;
+        if (minor < 0 || minor >= (xMajor ? H : W))
+            return;
+        const std::int64_t first = dotted ? tBegin + (tBegin & 1) : tBegin;
+        if (xMajor) {
+            auto* row = reinterpret_cast<QRgb*>(bits + minor * stride);
+            for (std::int64_t t = first; t < tEnd; t += tStep)
+                row[major0 + sign * t] = c;
+        } else {
+            uchar* column = bits + minor * static_cast<qsizetype>(sizeof(QRgb));
+            for (std::int64_t t = first; t < tEnd; t += tStep)
+                *reinterpret_cast<QRgb*>(column + (major0 + sign * t) * stride) = c;
+        }
+        return;
+    }
     const std::int64_t minorDelta = xMajor ? dy : dx;
     for (std::int64_t t = tBegin; t < tEnd; ++t) {
         if (dotted && (t & 1))

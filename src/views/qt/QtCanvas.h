@@ -14,13 +14,18 @@ namespace tarvio {
 
 class QtCanvas final : public Canvas {
 public:
-    // A black image of the given size; labels in 8 pt DejaVu Sans at 96 dots per inch.
-    QtCanvas(int width, int height);
+    // A black image of the given size in pixels; labels in 8 pt DejaVu Sans at 96 dots per
+    // inch times the pixel ratio, so that they keep their size on the screen.
+    QtCanvas(int width, int height, double pixelRatio = 1.0);
+
+    // A new black image of the given size; the graphs drawing on this canvas keep it.
+    void resize(int width, int height, double pixelRatio);
 
     const QImage& image() const { return image_; }
 
     int width() const override { return image_.width(); }
     int height() const override { return image_.height(); }
+    double pixelRatio() const override { return pixelRatio_; }
 
     void setPen(Rgb colour, PenStyle style) override;
     void setBrush(Rgb colour) override { brush_ = colour; }
@@ -33,6 +38,7 @@ public:
     void ellipse(int left, int top, int right, int bottom) override;
 
 private:
+    double pixelRatio_;
     QImage image_;
     QFont font_;
     QFontMetrics metrics_;
