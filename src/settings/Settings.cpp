@@ -57,10 +57,14 @@ std::string settingsPath() {
     return locateSettings(currentSettingsPlaces()).file;
 }
 
+IniFile readSettingsFile(const std::string& path) {
+    const TextFileContents file = readTextFile(path);
+    return file.status == ReadStatus::Ok ? IniFile::parse(file.text) : IniFile();
+}
+
 void loadSettings(const std::string& path, AppSettings& settings, CalibrationPoint& point1,
                   CalibrationPoint& point2) {
-    const TextFileContents file = readTextFile(path);
-    const IniFile ini = file.status == ReadStatus::Ok ? IniFile::parse(file.text) : IniFile();
+    const IniFile ini = readSettingsFile(path);
     const AppSettings defaults;
 
     point1.channel = readInt(ini, CalibrationSection, "Peak1", 0);
@@ -82,7 +86,8 @@ std::int32_t delayMilliseconds(double delaySeconds) {
 }
 
 void saveSettings(const std::string& path, const AppSettings& settings,
-                  const CalibrationPoint& point1, const CalibrationPoint& point2) {
+                  const CalibrationPoint& point1, const CalibrationPoint& point2,
+                  const std::function<void(IniFile&)>& moreSections) {
     const std::string target = writeTarget(path);
     const TextFileContents file = readTextFile(target);
     // A file we cannot read would lose the operator's other keys if we replaced it.
@@ -104,6 +109,8 @@ void saveSettings(const std::string& path, const AppSettings& settings,
                  std::to_string(delayMilliseconds(settings.delaySeconds)));
     ini.setValue(SettingsSection, "BiasMax", std::to_string(settings.biasMaxVolts));
     ini.setValue(SettingsSection, "BiasMin", std::to_string(settings.biasMinVolts));
+    if (moreSections)
+        moreSections(ini);
 
     if (!writeFileAtomically(target, ini.text()))
         unableToWrite(path);

@@ -6,9 +6,12 @@
 #include "records/Calibration.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tarvio {
+
+class IniFile;
 
 struct AppSettings {
     std::int32_t biasMinVolts = 16; // the voltage bias code 255 stands for
@@ -26,11 +29,17 @@ std::string settingsPath();
 void loadSettings(const std::string& path, AppSettings& settings, CalibrationPoint& point1,
                   CalibrationPoint& point2);
 
-// Writes the seven keys into the file, keeping everything else in it. The file is replaced
-// whole or not at all; on failure throws AppError "Unable to write to <path>" and the file
-// stays as it was. A file without write permission counts as a failure, even for root.
+// The whole file for the sections of other parts of the program; empty when it is missing or
+// cannot be read.
+IniFile readSettingsFile(const std::string& path);
+
+// Writes the seven keys into the file, keeping everything else in it; `moreSections` may write
+// the sections of other parts of the program in the same go. The file is replaced whole or
+// not at all; on failure throws AppError "Unable to write to <path>" and the file stays as it
+// was. A file without write permission counts as a failure, even for root.
 void saveSettings(const std::string& path, const AppSettings& settings,
-                  const CalibrationPoint& point1, const CalibrationPoint& point2);
+                  const CalibrationPoint& point1, const CalibrationPoint& point2,
+                  const std::function<void(IniFile&)>& moreSections = {});
 
 // Delay in whole milliseconds as written to the file: halves go up (12.5 ms gives 13), so a
 // value read from the file is written back unchanged; saturates at the 32-bit limits.
