@@ -84,7 +84,7 @@ TfrmMain::TfrmMain(std::string settingsFile, QWidget* parent)
     connectHandlers();
     startUp();
     adjustSize();
-    centreOnScreen(*this);
+    placeWindow();
 }
 
 TfrmMain::~TfrmMain() {
@@ -220,7 +220,9 @@ void TfrmMain::FormClose() {
     guarded([this] { btnStopClick(); });
     guarded([this] { btnCloseDeviceClick(); });
     guarded([this] {
-        saveSettings(settingsFile_, settings_, spectrumGraph_->point1, spectrumGraph_->point2);
+        rememberPlacement();
+        saveSettings(settingsFile_, settings_, spectrumGraph_->point1, spectrumGraph_->point2,
+                     [this](IniFile& ini) { writeSections(ini); });
     });
     // The log lines and repaints the close caused, before the window goes.
     flushLog();

@@ -8,14 +8,20 @@
 // carry them as objectName, which is how tests find them.
 
 #include "app/LogInbox.h"
-#include "settings/Settings.h"
 #include "app/ZoomBand.h"
+#include "records/PulseBuffer.h"
+#include "records/Spectrum.h"
+#include "settings/Settings.h"
+#include "settings/WindowPlacement.h"
 
+#include <QKeySequence>
 #include <QMainWindow>
+#include <QRect>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -25,6 +31,7 @@ class QFileDialog;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
@@ -35,6 +42,7 @@ class QToolButton;
 
 namespace tarvio {
 
+class ClientArea;
 class ImageView;
 class PulseGraph;
 class SpectrumGraph;
@@ -93,6 +101,8 @@ public:
     void miSaveSpectrumClick();
     // The interface was lost: the measurement ends, its last refresh shows what arrived.
     void interfaceLost();
+    // Draws the last refresh's records again, at the graphs' present size.
+    void redrawGraphs();
 
     // Threshold and bias.
     void edtTresholdChange();
@@ -113,6 +123,17 @@ public:
     void tbCursorChange();
     void sbCurLeftClick();
     void sbCurRightClick();
+    // The view of all channels with an automatic count axis, as a right-button click gives.
+    void resetZoom();
+    // Moves the cursor by that many channels, held within the spectrum.
+    void moveCursorBy(int channels);
+
+    // The top-level menu of that title after Save Spectrum and Settings, created on first use
+    // and kept in the order File, Measurement, View, Analysis (MainWindowMenus.cpp).
+    QMenu* topMenu(const QString& title);
+    // A menu entry showing its keys, running the handler inside the error-box boundary.
+    QAction* addMenuEntry(QMenu* menu, const char* name, const QString& text,
+                          const QKeySequence& keys, std::function<void()> handler);
 
 protected:
     // FormCloseQuery, then FormClose.
@@ -120,12 +141,24 @@ protected:
 
 private:
     void createControls();
+    // How every control follows the window as it grows (MainWindowResizing.cpp).
+    void anchorControls();
+    void createMenus();
     void connectHandlers();
     void applyTabOrder();
     void startUp();
+    // Centred as by default, or where the settings file remembers the window
+    // (MainWindowPlacement.cpp).
+    void placeWindow();
+    // Keeps the window's place for the settings file once the operator has changed it.
+    void rememberPlacement();
+    // The sections of settings.ini beyond [Settings] and [Calibration], written with them.
+    void writeSections(IniFile& ini) const;
     void FormClose();
     void appendLogLine(const char* line);
     void onPulseArrived();
+    // Draws shownFrame_ on both graphs and the cursor's reading into lblChannel.
+    void drawGraphs();
     void scheduleLogFlush();
     void showNextLogBatch();
     // Shows at most maxLines waiting lines; returns whether more wait.
@@ -147,9 +180,20 @@ private:
     TfrmSettings* frmSettings_ = nullptr;
     TfrmCalibrate* frmCalibrate_ = nullptr;
     SaveFileChooser chooseSaveFile_;
+    // The records the graphs show, so that a resize can draw them again at the new size;
+    // none before the first refresh.
+    struct Frame {
+        PulseBuffer pulse;
+        Spectrum spectrum;
+    };
+    std::unique_ptr<Frame> shownFrame_;
+    // The geometry the window opened with, before anyone moved it, and where it is to open
+    // next time; none until the operator moves, resizes or maximises it.
+    QRect openedAt_;
+    std::optional<WindowPlacement> placement_;
 
     // Controls (owned by Qt through their parents).
-    QWidget* client_ = nullptr;
+    ClientArea* client_ = nullptr;
     QMenuBar* MainMenu1 = nullptr;
     QAction* miSaveSpectrum = nullptr;
     QAction* miSettings = nullptr;

@@ -1,6 +1,7 @@
-// The controls of the main window: kinds, parents, positions and sizes in pixels, captions,
-// ranges and initial states, and the tab order.
+// The controls of the main window: kinds, parents, positions and sizes in pixels at the default
+// size, captions, ranges and initial states, and the tab order.
 
+#include "app/ClientArea.h"
 #include "app/ImageView.h"
 #include "app/MainWindow.h"
 #include "app/ZoomShape.h"
@@ -12,7 +13,6 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
-#include <QLayout>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -28,8 +28,8 @@ namespace tarvio {
 
 namespace {
 
-// The area below the menu, sized so that the window with its frame and menu comes to about
-// 817 x 436 pixels.
+// The area below the menu at the default size, so that the window with its frame and menu
+// comes to about 817 x 436 pixels.
 constexpr int ClientWidth = 809;
 constexpr int ClientHeight = 384;
 // Height of the single-line drop-down lists, whose tables give only a width.
@@ -137,10 +137,11 @@ QToolButton* flatButton(QWidget* parent, const char* name, int left, int top, in
 void TfrmMain::createControls() {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Tarvio2"));
-    // System menu, minimise and close; no maximise, and the frame does not resize.
+    // Opens at the default size; larger screens get a larger spectrum by resizing or
+    // maximising.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
@@ -150,9 +151,8 @@ void TfrmMain::createControls() {
     miSettings->setObjectName(QStringLiteral("miSettings"));
     setMenuBar(MainMenu1);
 
-    client_ = new QWidget(this);
+    client_ = new ClientArea(QSize(ClientWidth, ClientHeight), this);
     client_->setObjectName(QStringLiteral("client"));
-    client_->setFixedSize(ClientWidth, ClientHeight);
     setCentralWidget(client_);
     QWidget* w = client_;
 
@@ -242,9 +242,8 @@ void TfrmMain::createControls() {
     dlgSave->setOption(QFileDialog::DontConfirmOverwrite, false);
 
     applyTabOrder();
-
-    // The window's size is that of its contents; it does not resize.
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    anchorControls();
+    createMenus();
 }
 
 void TfrmMain::applyTabOrder() {

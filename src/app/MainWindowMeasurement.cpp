@@ -65,7 +65,21 @@ void TfrmMain::tmrGraphsTimer() {
     PulseBuffer pulse;
     Spectrum spectrum;
     controller_->Snapshot(pulse, spectrum);
+    if (!shownFrame_)
+        shownFrame_ = std::make_unique<Frame>();
+    shownFrame_->pulse = pulse;
+    shownFrame_->spectrum = spectrum;
+    drawGraphs();
+}
 
+void TfrmMain::redrawGraphs() {
+    if (shownFrame_)
+        drawGraphs();
+}
+
+void TfrmMain::drawGraphs() {
+    const PulseBuffer& pulse = shownFrame_->pulse;
+    const Spectrum& spectrum = shownFrame_->spectrum;
     pulseGraph_->draw(pulse, thresholdVolts_, chbInverted->isChecked(), chbAutoScale->isChecked());
     spectrumGraph_->setCalibrated(chbCalibrated->isChecked());
     spectrumGraph_->draw(spectrum);

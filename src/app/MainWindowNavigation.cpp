@@ -29,9 +29,7 @@ int toScrollValue(std::uint32_t value) {
 
 void TfrmMain::imgSpectrumMouseDown(int x, int y, Qt::MouseButtons buttons) {
     if (buttons & Qt::RightButton) {
-        spectrumGraph_->zoomToRect(-1, -1, -1, -1);
-        sbHor->hide();
-        sbVer->hide();
+        resetZoom();
         return;
     }
     shpZoom->setBand({x, y, 0, 0});
@@ -60,7 +58,8 @@ void TfrmMain::imgSpectrumMouseUp(int, int, Qt::MouseButtons) {
     // window the zoom has just set.
     sbHor->setPageStep(1);
     if (info.channelScrollMax != 0) {
-        const int step = channelScrollStep(info.channelScrollMax, image.width());
+        // In the window's pixels, so the step does not depend on the screen's density.
+        const int step = channelScrollStep(info.channelScrollMax, imgSpectrum->width());
         sbHor->setRange(0, toScrollValue(info.channelScrollMax));
         sbHor->setValue(toScrollValue(info.firstChannel));
         sbHor->setSingleStep(step);
@@ -98,13 +97,21 @@ void TfrmMain::tbCursorChange() {
 }
 
 void TfrmMain::sbCurLeftClick() {
-    const int channel = std::max(spectrumGraph_->cursorChannel() - 1, 0);
-    spectrumGraph_->setCursorChannel(channel);
-    tbCursor->setValue(channel);
+    moveCursorBy(-1);
 }
 
 void TfrmMain::sbCurRightClick() {
-    const int channel = std::min(spectrumGraph_->cursorChannel() + 1, LastChannel);
+    moveCursorBy(1);
+}
+
+void TfrmMain::resetZoom() {
+    spectrumGraph_->zoomToRect(-1, -1, -1, -1);
+    sbHor->hide();
+    sbVer->hide();
+}
+
+void TfrmMain::moveCursorBy(int channels) {
+    const int channel = std::clamp(spectrumGraph_->cursorChannel() + channels, 0, LastChannel);
     spectrumGraph_->setCursorChannel(channel);
     tbCursor->setValue(channel);
 }

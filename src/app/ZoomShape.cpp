@@ -1,12 +1,15 @@
 #include "app/ZoomShape.h"
 
+#include "app/ImageView.h"
+
 #include <QPainter>
 
+#include <cmath>
 #include <cstdlib>
 
 namespace tarvio {
 
-ZoomShape::ZoomShape(QWidget* image) : QWidget(image) {
+ZoomShape::ZoomShape(ImageView* image) : QWidget(image), image_(image) {
     // Presses and drags belong to the image underneath.
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setAttribute(Qt::WA_NoSystemBackground);
@@ -17,8 +20,12 @@ void ZoomShape::setBand(const BandRect& band) {
     band_ = band;
     const int left = band.width < 0 ? band.left + band.width : band.left;
     const int top = band.height < 0 ? band.top + band.height : band.top;
-    // A band of zero extent still shows as a dot where the press was.
-    setGeometry(left, top, std::abs(band.width) + 1, std::abs(band.height) + 1);
+    // A band of zero extent still shows as a dot where the press was. The band is in image
+    // pixels, this widget in the window's.
+    const double ratio = image_->pixelRatio();
+    auto layout = [ratio](int pixels) { return static_cast<int>(std::floor(pixels / ratio)); };
+    setGeometry(layout(left), layout(top), layout(std::abs(band.width)) + 1,
+                layout(std::abs(band.height)) + 1);
 }
 
 void ZoomShape::paintEvent(QPaintEvent*) {

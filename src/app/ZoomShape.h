@@ -1,7 +1,7 @@
 #pragma once
 // The zoom rubber band over the spectrum image: a white rectangle outline without fill. It
-// keeps the band as the drag made it (negative extents included) and shows it normalised.
-// Whether it is hidden doubles as whether a drag is under way.
+// keeps the band in image pixels as the drag made it (negative extents included) and shows it
+// normalised. Whether it is hidden doubles as whether a drag is under way.
 
 #include "app/ZoomBand.h"
 
@@ -9,11 +9,13 @@
 
 namespace tarvio {
 
+class ImageView;
+
 class ZoomShape : public QWidget {
     Q_OBJECT
 
 public:
-    explicit ZoomShape(QWidget* image);
+    explicit ZoomShape(ImageView* image);
 
     const BandRect& band() const { return band_; }
     void setBand(const BandRect& band);
@@ -24,6 +26,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    ImageView* image_;
     BandRect band_;
 };
 
