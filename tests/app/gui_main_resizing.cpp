@@ -97,8 +97,9 @@ TEST_F(MainWindowResizing, to1600x900_graphsAndLogGrowGroupsKeepSizeNothingOverl
     for (const auto& [name, placed] : before) {
         const QWidget* parent = placed.widget->parentWidget();
         if (parent->objectName().startsWith("GroupBox") && parent->objectName() != "GroupBox2" &&
-            parent->objectName() != "GroupBox3")
+            parent->objectName() != "GroupBox3") {
             EXPECT_EQ(after.at(name).geometry, placed.geometry) << name.toStdString();
+        }
     }
 
     // Every control lies within its parent, and controls apart at the default size are
@@ -108,9 +109,10 @@ TEST_F(MainWindowResizing, to1600x900_graphsAndLogGrowGroupsKeepSizeNothingOverl
         for (const auto& [other, b] : after) {
             if (name >= other || a.widget->parentWidget() != b.widget->parentWidget())
                 continue;
-            if (!before.at(name).geometry.intersects(before.at(other).geometry))
+            if (!before.at(name).geometry.intersects(before.at(other).geometry)) {
                 EXPECT_FALSE(a.geometry.intersects(b.geometry))
                     << name.toStdString() << " over " << other.toStdString();
+            }
         }
     }
 
@@ -137,8 +139,8 @@ TEST_F(MainWindowResizing, afterStop_resizedGraphsRedrawnAtTheirSizeAndZoomUsesT
     EXPECT_DOUBLE_EQ(graph.xScale(), (image.width() - 15.0) / SpectrumChannels);
     // The bars, and the grid across the whole new width.
     EXPECT_TRUE(anyPixelOf(image, qRgb(0, 255, 0), image.rect()));
-    EXPECT_TRUE(anyPixelOf(image, qRgb(64, 64, 64),
-                           QRect(321, 0, image.width() - 321, image.height())));
+    EXPECT_TRUE(
+        anyPixelOf(image, qRgb(64, 64, 64), QRect(321, 0, image.width() - 321, image.height())));
     const QImage& pulseImage = control<ImageView>("imgPulse")->image();
     EXPECT_TRUE(anyPixelOf(pulseImage, qRgb(255, 0, 0),
                            QRect(225, 0, pulseImage.width() - 225, pulseImage.height())));

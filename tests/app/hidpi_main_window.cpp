@@ -3,20 +3,17 @@
 // labels of twice the size, and the mouse still zooms to the channels under it.
 
 #include "MainWindowTestSupport.h"
+#include "QtTestApplication.h"
 
 #include "app/ImageView.h"
-#include "app/QtDecimalSeparator.h"
 #include "app/ZoomBand.h"
 #include "views/RecordingCanvas.h"
 #include "views/SpectrumGraph.h"
 #include "views/qt/QtCanvas.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QMouseEvent>
 #include <QPushButton>
-
-#include <memory>
 
 using namespace tarvio;
 using namespace tarvio::test;
@@ -24,26 +21,8 @@ using namespace tarvio::test;
 namespace {
 
 // This binary's one QApplication, made with the scale factor set.
-class DoubleDensityEnvironment : public ::testing::Environment {
-public:
-    void SetUp() override {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        qputenv("QT_SCALE_FACTOR", "2");
-        app_ = std::make_unique<QApplication>(argc_, argv_);
-        useQtDecimalSeparator();
-    }
-    void TearDown() override { app_.reset(); }
-
-private:
-    int argc_ = 1;
-    char name_[20] = "tarvio-hidpi-test";
-    char* argv_[2] = {name_, nullptr};
-    std::unique_ptr<QApplication> app_;
-};
-
-[[maybe_unused]] ::testing::Environment* const environment =
-    ::testing::AddGlobalTestEnvironment(new DoubleDensityEnvironment);
+[[maybe_unused]] ::testing::Environment* const environment = ::testing::AddGlobalTestEnvironment(
+    new QtTestApplication([] { qputenv("QT_SCALE_FACTOR", "2"); }));
 
 using DoubleDensity = MainWindowTest;
 
