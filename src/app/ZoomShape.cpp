@@ -23,9 +23,9 @@ void ZoomShape::setBand(const BandRect& band) {
     // A band of zero extent still shows as a dot where the press was. The band is in image
     // pixels, this widget in the window's.
     const double ratio = image_->pixelRatio();
-    auto layout = [ratio](int pixels) { return static_cast<int>(std::floor(pixels / ratio)); };
-    setGeometry(layout(left), layout(top), layout(std::abs(band.width)) + 1,
-                layout(std::abs(band.height)) + 1);
+    auto toLayout = [ratio](int pixels) { return static_cast<int>(std::floor(pixels / ratio)); };
+    setGeometry(toLayout(left), toLayout(top), toLayout(std::abs(band.width)) + 1,
+                toLayout(std::abs(band.height)) + 1);
 }
 
 void ZoomShape::paintEvent(QPaintEvent*) {
