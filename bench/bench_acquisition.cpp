@@ -1,6 +1,7 @@
-// Pulse acquisition throughput: pre-generated 450-sample scope-data messages, bare or in
-// bracketed groups, go from a driver device through the monitoring thread and the
-// controller's background-message handler into the spectrum. Reports pulses/s and MB/s.
+// Pulse acquisition throughput: pre-generated scope-data messages (450 samples, or a single
+// sample: 10 bytes a pulse, the shortest the interface sends), bare or in bracketed groups, go
+// from a driver device through the monitoring thread and the controller's background-message
+// handler into the spectrum. Reports pulses/s and MB/s.
 
 #include "driver/Backend.h"
 #include "spectrometer/Monitor.h"
@@ -22,8 +23,7 @@ using namespace tarvio;
 namespace {
 
 constexpr char Description[] = "Medipix2 ver 1.0 bench: B0001";
-constexpr std::size_t PulsesPerRound = 20000;
-constexpr std::size_t SamplesPerPulse = 450;
+constexpr std::size_t BytesPerRound = 18'000'000;
 
 // A device that answers the controller's commands and otherwise serves a block of bytes the
 // benchmark hands it, as fast as the host reads.
@@ -127,19 +127,19 @@ private:
     };
 };
 
-// One scope-data response: 450 samples and a trailing monitor word, a varying pulse height.
-void appendPulse(std::vector<std::uint8_t>& out, std::size_t index) {
-    const std::uint16_t words = SamplesPerPulse + 1;
+// One scope-data response: the samples and a trailing monitor word, a varying pulse height.
+void appendPulse(std::vector<std::uint8_t>& out, std::size_t index, std::size_t samples) {
+    const auto words = static_cast<std::uint16_t>(samples + 1);
     out.push_back('$');
     out.push_back(static_cast<std::uint8_t>((words - 1) & 0xFF));
     out.push_back(static_cast<std::uint8_t>((words - 1) >> 8));
     const std::uint16_t height = static_cast<std::uint16_t>(200 + (index * 37) % 3800);
     for (std::size_t k = 0; k < words; ++k) {
         std::uint16_t value = static_cast<std::uint16_t>(100 + (k * 7) % 50);
-        if (k == 120) {
+        if (k == 120 % samples) {
             value = height;
         }
-        if (k == SamplesPerPulse) {
+        if (k == samples) {
             value = 0x2000 | 1234; // monitor reading, tag 2
         }
         out.push_back(static_cast<std::uint8_t>(value >> 8));
@@ -148,16 +148,22 @@ void appendPulse(std::vector<std::uint8_t>& out, std::size_t index) {
     out.insert(out.end(), {'O', 'K', '\r'});
 }
 
+// Pulses in a round of about the same number of bytes whatever their length.
+std::size_t pulsesPerRound(std::size_t samples) {
+    return BytesPerRound / (2 * samples + 8);
+}
+
 // `group` 0: every pulse bare; otherwise groups of that many pulses in "[" ... "]".
-std::shared_ptr<const std::vector<std::uint8_t>> makeBlock(std::size_t group) {
+std::shared_ptr<const std::vector<std::uint8_t>> makeBlock(std::size_t group, std::size_t samples) {
+    const std::size_t pulses = pulsesPerRound(samples);
     auto block = std::make_shared<std::vector<std::uint8_t>>();
-    block->reserve(PulsesPerRound * 920);
-    for (std::size_t i = 0; i < PulsesPerRound; ++i) {
+    block->reserve(BytesPerRound + BytesPerRound / 8);
+    for (std::size_t i = 0; i < pulses; ++i) {
         if (group && i % group == 0) {
             block->push_back('[');
         }
-        appendPulse(*block, i);
-        if (group && (i % group == group - 1 || i + 1 == PulsesPerRound)) {
+        appendPulse(*block, i, samples);
+        if (group && (i % group == group - 1 || i + 1 == pulses)) {
             block->push_back(']');
         }
     }
@@ -166,7 +172,9 @@ std::shared_ptr<const std::vector<std::uint8_t>> makeBlock(std::size_t group) {
 
 void BM_PulsesIntoSpectrum(benchmark::State& state) {
     const std::size_t group = static_cast<std::size_t>(state.range(0));
-    const auto block = makeBlock(group);
+    const std::size_t samples = static_cast<std::size_t>(state.range(1));
+    const std::size_t pulses = pulsesPerRound(samples);
+    const auto block = makeBlock(group, samples);
     auto backend = std::make_shared<BenchBackend>();
     installBackend(backend);
 
@@ -179,7 +187,7 @@ void BM_PulsesIntoSpectrum(benchmark::State& state) {
             const std::size_t n = counted.fetch_add(1, std::memory_order_relaxed) + 1;
             if (n == 1) {
                 first = Clock::now();
-            } else if (n == PulsesPerRound) {
+            } else if (n == pulses) {
                 last = Clock::now();
             }
         });
@@ -193,11 +201,11 @@ void BM_PulsesIntoSpectrum(benchmark::State& state) {
             backend->device->load(block);
             // The monitoring thread may be in its idle sleep when the block lands: time from
             // the first pulse handled to the last.
-            while (counted.load(std::memory_order_relaxed) < PulsesPerRound) {
+            while (counted.load(std::memory_order_relaxed) < pulses) {
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
-            state.SetIterationTime(std::chrono::duration<double>(last - first).count() *
-                                   PulsesPerRound / (PulsesPerRound - 1));
+            state.SetIterationTime(std::chrono::duration<double>(last - first).count() * pulses /
+                                   (pulses - 1));
         }
         PulseBuffer pulse;
         Spectrum spectrum;
@@ -207,10 +215,10 @@ void BM_PulsesIntoSpectrum(benchmark::State& state) {
     }
     removeBackend(backend);
 
-    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * PulsesPerRound));
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * pulses));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * block->size()));
     state.counters["pulses/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations() * PulsesPerRound), benchmark::Counter::kIsRate);
+        static_cast<double>(state.iterations() * pulses), benchmark::Counter::kIsRate);
     state.counters["MB/s"] = benchmark::Counter(
         static_cast<double>(state.iterations() * block->size()) / 1e6, benchmark::Counter::kIsRate);
 }
@@ -218,10 +226,8 @@ void BM_PulsesIntoSpectrum(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_PulsesIntoSpectrum)
-    ->ArgName("group")
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(16)
+    ->ArgNames({"group", "samples"})
+    ->ArgsProduct({{0, 1, 16}, {450, 1}})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

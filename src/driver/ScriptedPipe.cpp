@@ -22,11 +22,14 @@ ScriptedDevice::ScriptedDevice(std::string description, std::string serialNumber
       id_(id) {}
 
 void ScriptedDevice::queue(const std::string& bytes) {
-    queueAt(timeSource().now(), bytes);
+    queueAfter(0.0, bytes);
 }
 
 void ScriptedDevice::queueAfter(double delay, const std::string& bytes) {
-    queueAt(timeSource().now() + delay, bytes);
+    // The time is read under the lock, so that chunks queued from several threads keep the
+    // order in which they were queued.
+    std::lock_guard lock(mutex_);
+    queueLocked(timeSource().now() + delay, bytes);
 }
 
 void ScriptedDevice::queueAt(double time, const std::string& bytes) {
@@ -43,10 +46,15 @@ void ScriptedDevice::queueLocked(double due, const std::string& bytes) {
     if (bytes.empty()) {
         return;
     }
-    // Keep the queue in order of arrival time; equal times keep the order of queueing.
-    auto at = std::upper_bound(incoming_.begin(), incoming_.end(), due,
+    // Keep the queue in order of arrival time; equal times keep the order of queueing. Bytes
+    // already due are in the receive queue (the host may have read part of them): whatever
+    // comes now, even with a time in the past, arrives after them.
+    const double now = timeSource().now();
+    auto waiting = std::find_if(incoming_.begin(), incoming_.end(),
+                                [&](const Chunk& c) { return c.due > now + DueTolerance; });
+    auto at = std::upper_bound(waiting, incoming_.end(), due,
                                [](double t, const Chunk& c) { return t < c.due; });
-    incoming_.insert(at, Chunk{due, bytes});
+    incoming_.insert(at, Chunk{std::max(due, now), bytes});
 }
 
 void ScriptedDevice::reply(const std::string& command, const std::string& answer, double delay,

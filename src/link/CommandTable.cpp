@@ -1,5 +1,6 @@
 #include "link/CommandTable.h"
 
+#include <array>
 #include <cstdio>
 
 namespace tarvio {
@@ -84,13 +85,18 @@ const CommandInfo CommandTable[CommandCount + 1] = {
 // clang-format on
 
 const CommandInfo* FindCommand(std::uint8_t code) {
+    // Every received message is looked up: one index instead of a walk through the table.
     // The closing row's code is 0, so 0 itself is never a command.
-    for (const CommandInfo* row = CommandTable; row->code != 0; ++row) {
-        if (row->code == code) {
-            return row;
+    static const std::array<const CommandInfo*, 256> byCode = [] {
+        std::array<const CommandInfo*, 256> rows{};
+        for (const CommandInfo* row = CommandTable; row->code != 0; ++row) {
+            if (!rows[row->code]) {
+                rows[row->code] = row;
+            }
         }
-    }
-    return nullptr;
+        return rows;
+    }();
+    return byCode[code];
 }
 
 std::int32_t ResponseTypeOf(std::uint8_t code) {

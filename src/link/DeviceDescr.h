@@ -4,6 +4,7 @@
 #include "driver/Driver.h"
 #include "link/CommandResponse.h"
 #include "link/DeviceLink.h"
+#include "link/ReceiveCache.h"
 
 #include <atomic>
 #include <cstddef>
@@ -44,6 +45,7 @@ struct DeviceDescr {
     std::uint8_t chipCount = 0;
     std::uint8_t rxBuffer[RxBufferSize];
     std::int32_t rxCount = 0;
+    ReceiveCache rxCache; // bytes read from the driver, not yet taken by the protocol
     DeviceLink configReport;
     std::uint32_t frameCounter = 0;
     QrxCommandResponse backgroundResponse;

@@ -121,6 +121,8 @@ bool ConfigureInterface(DeviceDescr& descr, bool detect, bool largeCounters,
                         std::uint8_t chipCount) {
     DeviceLink& report = descr.configReport;
     DriverStatus status = DriverPurge(descr.handle, DRV_PURGE_RX | DRV_PURGE_TX);
+    descr.rxCache.clear(); // whatever was read ahead is purged as well
+    descr.rxCache.driverQueued = 0;
     if (status != DRV_OK) {
         Report(report, ErrorCode::DeviceNotResponding, "%s", StatusText(status));
     }

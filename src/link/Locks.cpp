@@ -4,26 +4,60 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 namespace tarvio {
 
 void MCriticalSection::Enter() {
-    mutex_.lock();
-    ++recursion_;
+    // Only this thread ever stores its own id, so a relaxed load that sees it is the truth.
+    const std::thread::id self = std::this_thread::get_id();
+    if (owner_.load(std::memory_order_relaxed) == self) {
+        ++recursion_;
+        return;
+    }
+    if (!mutex_.try_lock()) {
+        waiting_.fetch_add(1, std::memory_order_relaxed);
+        mutex_.lock();
+        waiting_.fetch_sub(1, std::memory_order_relaxed);
+    }
+    owner_.store(self, std::memory_order_relaxed);
+    recursion_ = 1;
+}
+
+void MCriticalSection::YieldToWaiters() const {
+    // A waiter gets the lock within microseconds; should a third thread hold it for long,
+    // wait for that in short naps rather than spinning a core.
+    for (int spins = 0; HasWaiters(); ++spins) {
+        if (spins < 1000) {
+            std::this_thread::yield();
+        } else {
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
 }
 
 void MCriticalSection::Leave() {
-    --recursion_;
+    if (--recursion_ > 0) {
+        return;
+    }
+    owner_.store(std::thread::id(), std::memory_order_relaxed);
     mutex_.unlock();
 }
 
 bool MCriticalSection::TryEnter() {
+    const std::thread::id self = std::this_thread::get_id();
+    if (owner_.load(std::memory_order_relaxed) == self) {
+        ++recursion_;
+        return true;
+    }
     if (!mutex_.try_lock()) {
         return false;
     }
-    ++recursion_;
+    owner_.store(self, std::memory_order_relaxed);
+    recursion_ = 1;
     return true;
 }
 

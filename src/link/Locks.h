@@ -1,7 +1,9 @@
 #pragma once
 // The link lock and the scoped guards of the link layer.
 
+#include <atomic>
 #include <mutex>
+#include <thread>
 
 namespace tarvio {
 
@@ -20,10 +22,20 @@ public:
     bool TryEnter();
     // How often the calling thread holds the lock; only meaningful for the holder.
     int RecursionCount() const { return recursion_; }
+    // Whether a thread is blocked in Enter. The lock is not fair: a thread that leaves and
+    // enters again at once can keep a waiting one out for as long as it likes.
+    bool HasWaiters() const { return waiting_.load(std::memory_order_relaxed) > 0; }
+    // For a thread that takes the lock over and over (the monitoring thread): call it while
+    // not holding the lock; returns once no thread waits, so a waiting one goes first.
+    void YieldToWaiters() const;
 
 private:
-    std::recursive_mutex mutex_;
+    // Recursion is counted here rather than by the mutex: entering again costs the holder no
+    // atomic operation, and under a flood every message enters the link lock several times.
+    std::mutex mutex_;
+    std::atomic<std::thread::id> owner_{};
     int recursion_ = 0; // changed only by the holder
+    std::atomic<int> waiting_{0};
 };
 
 // The one link lock: it serialises every use of an interface's byte stream, every report and

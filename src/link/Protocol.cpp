@@ -1,6 +1,7 @@
 #include "link/Protocol.h"
 
 #include "driver/TimeSource.h"
+#include "encodings/Encodings.h"
 #include "link/CommandTable.h"
 #include "link/DeviceDescr.h"
 #include "link/Interfaces.h"
@@ -8,7 +9,6 @@
 #include "link/Report.h"
 #include "link/Transport.h"
 #include "link/TransportLimits.h"
-#include "encodings/Encodings.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -57,6 +57,20 @@ std::uint32_t receiveBody(DeviceLink& link, DeviceDescr& descr, std::size_t posi
                    static_cast<std::uint32_t>(room));
 }
 
+// Reads text up to and including `terminator` into `text`, which holds `size` bytes. The text
+// always ends with a NUL inside the buffer: when it filled the buffer, or its terminator took
+// the last slot, it is cut by that last character rather than read past its end. Returns what
+// ReceiveUntil returns.
+std::int32_t receiveText(DeviceLink& link, std::uint8_t* text, std::size_t size,
+                         std::uint8_t terminator) {
+    const auto room = static_cast<std::int32_t>(size);
+    const std::int32_t end = ReceiveUntil(link, text, room, terminator, TextTimeout, 0);
+    if (end == room - 1 || end == -room) {
+        text[room - 1] = 0;
+    }
+    return end;
+}
+
 enum class TextMessage { Complete, NoClosingQuote, NoCarriageReturn };
 
 // A text message after its opening quote: the text, the closing quote, a carriage return.
@@ -66,8 +80,7 @@ TextMessage receiveTextMessage(DeviceLink& link, DeviceDescr& descr) {
     item.code = 0;
     item.messageText = reinterpret_cast<char*>(descr.rxBuffer);
     descr.rxBuffer[0] = '"';
-    if (ReceiveUntil(link, descr.rxBuffer + 1, static_cast<std::int32_t>(RxBufferSize - 1), '"',
-                     TextTimeout, 0) < 0) {
+    if (receiveText(link, descr.rxBuffer + 1, RxBufferSize - 1, '"') < 0) {
         return TextMessage::NoClosingQuote;
     }
     std::uint8_t terminator = 0;
@@ -270,9 +283,7 @@ bool ReceiveMessage(DeviceLink& link, QrxCommandResponse& record) {
     if (first == '!') {
         record.code = 0;
         record.errorText = text;
-        const bool complete =
-            ReceiveUntil(link, descr->rxBuffer, static_cast<std::int32_t>(RxBufferSize), '\r',
-                         TextTimeout, 0) >= 0;
+        const bool complete = receiveText(link, descr->rxBuffer, RxBufferSize, '\r') >= 0;
         if (complete) {
             CallMessageHook(link, record);
             Report(link, containsOnLine(text) ? ErrorCode::BadResponse : ErrorCode::DeviceError,
@@ -363,6 +374,16 @@ bool nextResponseBefore(DeviceLink& link, QrxCommandResponse& record, double lim
     }
 }
 
+// The end of a wait that saw no response to `code` in time; always false.
+bool timedOut(DeviceLink& link, std::uint8_t code) {
+    const bool synchronized = Synchronize(link);
+    Report(link, synchronized ? ErrorCode::UnsupportedOperation : ErrorCode::TimeoutError,
+           "Timeout. Not received response to '%c' [0x%02x] = \"%s\". "
+           "Resynchronization %s.",
+           code, code, CommandName(code), synchronized ? "OK" : "failed");
+    return false;
+}
+
 } // namespace
 
 bool NextResponse(DeviceLink& link, QrxCommandResponse& record) {
@@ -383,10 +404,14 @@ bool AwaitResponse(DeviceLink& link, QrxCommandResponse& record, std::uint8_t co
                 return true;
             }
             // The host never asks for scope data: a pulse that arrives bare while a command
-            // waits is background traffic, not a wrong answer. Hand it on and keep waiting.
+            // waits is background traffic, not a wrong answer. Hand it on and keep waiting,
+            // but not for ever: pulses that never stop end the wait as any flowing stream does.
             if (ResponseTypeOf(record.code) == ScopeData) {
                 CallMessageHook(link, record);
-                continue;
+                if (clock.Now() <= deadline + FlowingStreamGrace) {
+                    continue;
+                }
+                return timedOut(link, code);
             }
             const std::uint8_t received = record.code;
             const bool synchronized = Synchronize(link);
@@ -402,12 +427,7 @@ bool AwaitResponse(DeviceLink& link, QrxCommandResponse& record, std::uint8_t co
         }
         timeSource().sleepFor(0);
         if (clock.Now() >= deadline) {
-            const bool synchronized = Synchronize(link);
-            Report(link, synchronized ? ErrorCode::UnsupportedOperation : ErrorCode::TimeoutError,
-                   "Timeout. Not received response to '%c' [0x%02x] = \"%s\". "
-                   "Resynchronization %s.",
-                   code, code, CommandName(code), synchronized ? "OK" : "failed");
-            return false;
+            return timedOut(link, code);
         }
     }
 }

@@ -9,6 +9,7 @@
 #include "link/Report.h"
 #include "link/TransportLimits.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tarvio {
@@ -79,6 +80,11 @@ std::uint32_t QueueDepth(DeviceLink& link) {
         return 0;
     }
     DeviceDescr& descr = *link.device;
+    ReceiveCache& cache = descr.rxCache;
+    // Bytes read ahead are waiting too; the driver is asked again once they are used up.
+    if (const std::uint32_t cached = cache.size()) {
+        return cached;
+    }
     if (descr.lostQueueReported.load(std::memory_order_acquire)) {
         return 0; // reported once; polling a lost device again would flood the log
     }
@@ -87,19 +93,56 @@ std::uint32_t QueueDepth(DeviceLink& link) {
     if (status != DRV_OK) {
         Report(link, ErrorCode::DeviceNotResponding, "Can't determine queue depth - %s",
                StatusText(status));
+        cache.driverQueued = 0;
         if (NoteDriverFailure(link)) {
             descr.lostQueueReported.store(true, std::memory_order_release);
         }
         return 0;
     }
+    cache.driverQueued = rx;
     return rx;
 }
 
+namespace {
+
+// One driver read; false (reported) on a failing status.
+bool driverRead(DeviceLink& link, DriverHandle handle, std::uint8_t* out, std::uint32_t count,
+                std::uint32_t& read) {
+    read = 0;
+    const DriverStatus status = DriverRead(handle, out, count, &read);
+    if (status != DRV_OK) {
+        Report(link, ErrorCode::DeviceNotResponding, "Can't receive - %s", StatusText(status));
+        NoteDriverFailure(link);
+        read = 0;
+        return false;
+    }
+    read = std::min(read, count); // a driver never returns more than asked; hold the bound
+    ReceiveCache& cache = link.device->rxCache;
+    cache.driverQueued -= std::min(cache.driverQueued, read);
+    return true;
+}
+
+} // namespace
+
 std::uint32_t Receive(DeviceLink& link, void* buffer, std::uint32_t count, std::uint32_t size) {
-    QrxStatLeveler level(link);
     if (!buffer) {
         return 0;
     }
+    // The common case under a flood, taken first: the bytes were read ahead, and nothing can
+    // fail or be reported.
+    if (count > 0 && IsRegistered(link.device)) {
+        const std::uint32_t wanted = size > 0 ? std::min(count, size) : count;
+        ReceiveCache& cache = link.device->rxCache;
+        if (cache.size() >= wanted) {
+            auto* out = static_cast<std::uint8_t*>(buffer);
+            cache.take(out, wanted);
+            if (size == 0 || wanted < size) {
+                out[wanted] = 0;
+            }
+            return wanted;
+        }
+    }
+    QrxStatLeveler level(link);
     if (count == 0) {
         count = QueueDepth(link);
     }
@@ -115,20 +158,31 @@ std::uint32_t Receive(DeviceLink& link, void* buffer, std::uint32_t count, std::
     if (!linkedHandle(link, handle)) {
         return 0;
     }
-    std::uint32_t read = 0;
-    const DriverStatus status = DriverRead(handle, buffer, count, &read);
-    if (status != DRV_OK) {
-        Report(link, ErrorCode::DeviceNotResponding, "Can't receive - %s", StatusText(status));
-        NoteDriverFailure(link);
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    ReceiveCache& cache = link.device->rxCache;
+    std::uint32_t got = cache.take(out, count);
+    bool failed = false;
+    if (got < count && cache.driverQueued >= count - got && count - got < ReceiveCache::Capacity) {
+        // What is still wanted is already queued: take everything queued in one read.
+        std::uint32_t read = 0;
+        const std::uint32_t all = std::min(cache.driverQueued, ReceiveCache::Capacity);
+        failed = !driverRead(link, handle, cache.space(), all, read);
+        cache.filled(read);
+        got += cache.take(out + got, count - got);
+    }
+    if (got < count && !failed) {
+        // The rest straight from the driver, which waits for it up to its read timeout.
+        std::uint32_t read = 0;
+        failed = !driverRead(link, handle, out + got, count - got, read);
+        got += read;
+    }
+    if (failed && got == 0) {
         return 0;
     }
-    if (read > count) {
-        read = count; // a driver never returns more than asked; hold the bound regardless
+    if (got < size) {
+        out[got] = 0;
     }
-    if (read < size) {
-        static_cast<std::uint8_t*>(buffer)[read] = 0;
-    }
-    return read;
+    return got;
 }
 
 std::uint32_t Transmit(DeviceLink& link, const void* bytes, std::uint32_t length) {
@@ -272,6 +326,10 @@ std::int32_t ReceiveUntil(DeviceLink& link, void* buffer, std::int32_t size,
 
 bool Synchronize(DeviceLink& link) {
     QrxStatLeveler level(link);
+    // Bytes read ahead came before the blank: the pattern is searched for after them anyway.
+    if (IsRegistered(link.device)) {
+        link.device->rxCache.clear();
+    }
     if (Transmit(link, " ", 1) != 1) {
         Report(link, ErrorCode::TransmissionFailed, "Can't synchronize");
         return false;

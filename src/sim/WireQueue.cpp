@@ -38,16 +38,23 @@ std::size_t WireQueue::arrivedOf(const Chunk& chunk, double now) const {
                                                               : static_cast<std::size_t>(arrived);
 }
 
-std::size_t WireQueue::available(double now) const {
-    std::size_t total = 0;
-    for (const Chunk& chunk : chunks_) {
-        const std::size_t arrived = arrivedOf(chunk, now);
-        total += arrived - std::min(arrived, chunk.offset);
-        if (arrived < chunk.bytes.size()) {
+std::size_t WireQueue::available(double now) {
+    // Each chunk joins the whole-arrived count once; the walk resumes where it stopped.
+    while (arrived_ < chunks_.size()) {
+        const Chunk& chunk = chunks_[arrived_];
+        if (arrivedOf(chunk, now) < chunk.bytes.size()) {
             break;
         }
+        arrivedUnread_ += chunk.bytes.size() - chunk.offset;
+        ++arrived_;
     }
-    return total;
+    if (arrived_ == chunks_.size()) {
+        return arrivedUnread_;
+    }
+    // Messages go out one after another, so at most this one is on the wire now.
+    const Chunk& partial = chunks_[arrived_];
+    const std::size_t bytes = arrivedOf(partial, now);
+    return arrivedUnread_ + bytes - std::min(bytes, partial.offset);
 }
 
 double WireQueue::arrivalOf(std::size_t count) const {
@@ -90,6 +97,9 @@ std::size_t WireQueue::read(std::uint8_t* out, std::size_t count, double now,
         chunk.offset += n;
         done += n;
         pending_ -= n;
+        if (arrived_ > 0) {
+            arrivedUnread_ -= n;
+        }
         if (chunk.offset < chunk.bytes.size()) {
             break;
         }
@@ -97,6 +107,9 @@ std::size_t WireQueue::read(std::uint8_t* out, std::size_t count, double now,
             delivered(static_cast<std::uint16_t>(chunk.pulseHeight));
         }
         chunks_.pop_front();
+        if (arrived_ > 0) {
+            --arrived_;
+        }
     }
     return done;
 }
@@ -104,6 +117,8 @@ std::size_t WireQueue::read(std::uint8_t* out, std::size_t count, double now,
 void WireQueue::clear() {
     chunks_.clear();
     pending_ = 0;
+    arrived_ = 0;
+    arrivedUnread_ = 0;
 }
 
 } // namespace tarvio

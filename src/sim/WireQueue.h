@@ -5,6 +5,10 @@
 //
 // A message may carry a pulse; when the host has read its last byte, the pulse counts as
 // delivered, so the counts match what the host can have seen.
+//
+// The depth of the receive queue costs O(1) however long the backlog: a host that has fallen
+// behind asks for it most often, and a walk over every queued message would only push it
+// further behind.
 
 #include <cstddef>
 #include <cstdint>
@@ -26,8 +30,9 @@ public:
     // `pulseHeight` is the height of a whole pulse the message carries, or NoPulse.
     void push(std::vector<std::uint8_t> bytes, double readyAt, std::int32_t pulseHeight = NoPulse);
 
-    // Bytes that have reached the host's receive queue by `now` and are not yet read.
-    std::size_t available(double now) const;
+    // Bytes that have reached the host's receive queue by `now` and are not yet read. Bytes
+    // that have arrived stay arrived, also for an earlier `now`.
+    std::size_t available(double now);
     // Moment at which `count` unread bytes will have arrived; Never when fewer are queued.
     double arrivalOf(std::size_t count) const;
     // Moment at which the wire has carried everything queued (now when nothing is).
@@ -56,6 +61,10 @@ private:
     double rate_;
     std::deque<Chunk> chunks_;
     std::size_t pending_ = 0;
+    // The first `arrived_` chunks have reached the receive queue whole; `arrivedUnread_` is
+    // what of them the host has not read yet.
+    std::size_t arrived_ = 0;
+    std::size_t arrivedUnread_ = 0;
 };
 
 } // namespace tarvio

@@ -22,7 +22,9 @@ namespace {
 constexpr double BusySleep = 0.0;   // after a pass that received something: poll again at once
 constexpr double IdleSleep = 0.050; // after an idle pass
 constexpr double StopPoll = 0.010;  // while waiting for the thread to finish
-constexpr int MaxMessagesPerVisit = 64;
+// While messages keep coming, a bounded burst of them per interface before yielding: a yield
+// per pulse would cost more than the pulse itself.
+constexpr int MaxMessagesPerVisit = 256;
 
 constexpr char DeadlockCaption[] = "Critical Error";
 constexpr char DeadlockText[] =
@@ -48,25 +50,39 @@ MonitorState& state() {
     std::abort();
 }
 
-// Receives one message from interface `index` and hands it on. The message points into the
-// interface's receive buffer, which the next reception (a command on the window thread)
-// overwrites: the link lock stays held until the hook is done with it.
-bool receiveOne(DeviceLink& link, QrxCommandResponse& record, int index) {
+// Receives a burst of messages from interface `index` and hands each on; returns how many.
+// A message points into the interface's receive buffer, which the next reception (a command on
+// the window thread) overwrites: the link lock stays held until the hook is done with it. It is
+// held for the whole burst, since taking it afresh per message is a good part of a short
+// pulse's cost, but between two messages a command waiting for it goes first: otherwise Stop or
+// Close would wait for as long as a flood lasts.
+int receiveBurst(DeviceLink& link, QrxCommandResponse& record, int index) {
+    MCriticalSection& lock = LinkLock();
+    lock.YieldToWaiters();
     QrxCriticalSection linkLock;
-    DeviceDescr* descr = RegisteredInterface(index);
-    if (!descr || descr->lost.load(std::memory_order_acquire)) {
-        return false; // a lost interface has nothing more to say; its loss was reported
+    int received = 0;
+    while (received < MaxMessagesPerVisit) {
+        if (lock.HasWaiters()) {
+            linkLock.Unlock();
+            lock.YieldToWaiters();
+            linkLock.Lock();
+        }
+        DeviceDescr* descr = RegisteredInterface(index);
+        if (!descr || descr->lost.load(std::memory_order_acquire)) {
+            break; // a lost interface has nothing more to say; its loss was reported
+        }
+        link.Attach(descr);
+        ClearReport(link);
+        if (!ReceiveMessage(link, record)) {
+            break;
+        }
+        // Code 0: a message the receive path has already handed on itself.
+        if (record.code != 0) {
+            CallMessageHook(link, record);
+        }
+        ++received;
     }
-    link.Attach(descr);
-    ClearReport(link);
-    if (!ReceiveMessage(link, record)) {
-        return false;
-    }
-    // Code 0: a message the receive path has already handed on itself.
-    if (record.code != 0) {
-        CallMessageHook(link, record);
-    }
-    return true;
+    return received;
 }
 
 void monitorLoop() {
@@ -77,14 +93,7 @@ void monitorLoop() {
     while (!s.stopRequest.load(std::memory_order_acquire)) {
         int received = 0;
         for (int i = 0; i < RegisteredCount(); ++i) {
-            // While messages keep coming, take a bounded burst of them before yielding: a
-            // yield per pulse would cost more than the pulse itself.
-            for (int burst = 0; burst < MaxMessagesPerVisit; ++burst) {
-                if (!receiveOne(link, record, i)) {
-                    break;
-                }
-                ++received;
-            }
+            received += receiveBurst(link, record, i);
         }
         timeSource().sleepFor(received > 0 ? BusySleep : IdleSleep);
     }

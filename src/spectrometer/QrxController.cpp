@@ -133,7 +133,13 @@ void TQrxController::SetLogHandler(LogHandler handler) {
 }
 
 void TQrxController::SetPulseHandler(PulseHandler handler) {
-    replace(pulseHandler_, std::move(handler));
+    std::lock_guard<std::mutex> guard(handlerMutex_);
+    if (!handler) {
+        pulseHandler_.store(nullptr, std::memory_order_release);
+        return;
+    }
+    pulseHandlers_.push_back(std::make_unique<const PulseHandler>(std::move(handler)));
+    pulseHandler_.store(pulseHandlers_.back().get(), std::memory_order_release);
 }
 
 void TQrxController::SetInterfaceLostHandler(InterfaceLostHandler handler) {
@@ -232,7 +238,7 @@ void TQrxController::handleScopeData(const QrxCommandResponse& message) {
         monitorReading2_ = readings.reading2;
         monitorReading3_ = readings.reading3;
     }
-    if (const auto handler = current(pulseHandler_)) {
+    if (const PulseHandler* handler = pulseHandler_.load(std::memory_order_acquire)) {
         (*handler)();
     }
 }

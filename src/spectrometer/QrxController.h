@@ -120,7 +120,6 @@ private:
     // their own reference, so a replacement never destroys a handler that is running.
     mutable std::mutex handlerMutex_;
     std::shared_ptr<const LogHandler> logHandler_;
-    std::shared_ptr<const PulseHandler> pulseHandler_;
     std::shared_ptr<const InterfaceLostHandler> lostHandler_;
     template <typename Handler>
     std::shared_ptr<const Handler> current(const std::shared_ptr<const Handler>& handler) const {
@@ -133,6 +132,10 @@ private:
         std::lock_guard<std::mutex> guard(handlerMutex_);
         handler.swap(held);
     }
+    // The pulse handler runs for every pulse, so it is read with one atomic load; a handler
+    // that was replaced stays alive with the controller, as a call may still be running it.
+    std::atomic<const PulseHandler*> pulseHandler_{nullptr};
+    std::vector<std::unique_ptr<const PulseHandler>> pulseHandlers_; // under handlerMutex_
 
     std::atomic<bool> interfaceLost_{false};
 

@@ -23,19 +23,34 @@ bool AccumulateScopeData(const std::uint8_t* body, std::size_t length, PulseBuff
     const std::size_t decoded =
         std::min({announced - 1, static_cast<std::size_t>(MaxPulseSamples - 1), arrived});
 
-    pulse.resetRange();
+    // One pass without branches over the words (most pulses carry no monitor word), a second
+    // only for the monitor readings when there are any; the last of each channel counts.
+    std::uint16_t low = EmptyRangeMin;
+    std::uint16_t high = 0;
+    bool monitorWords = false;
     const std::uint8_t* word = body + 2;
-    for (std::size_t k = 0; k < decoded; ++k, word += 2) {
-        const unsigned tag = (word[0] >> 4) & 0x7;
-        const std::uint16_t value = static_cast<std::uint16_t>((word[0] & 0x0F) << 8 | word[1]);
+    for (std::size_t k = 0; k < decoded; ++k) {
+        const auto w = static_cast<std::uint16_t>(word[2 * k] << 8 | word[2 * k + 1]);
+        const unsigned tag = (w >> 12) & 0x7;
+        const bool monitor = tag == TagMonitor2 || tag == TagMonitor3;
+        const auto value = static_cast<std::uint16_t>(w & 0x0FFF);
+        monitorWords |= monitor;
+        // A monitor word leaves its slot and the range as they were.
+        pulse.samples[k] = monitor ? pulse.samples[k] : value;
+        low = std::min(low, monitor ? EmptyRangeMin : value);
+        high = std::max(high, monitor ? std::uint16_t{0} : value);
+    }
+    for (std::size_t k = 0; monitorWords && k < decoded; ++k) {
+        const unsigned tag = (word[2 * k] >> 4) & 0x7;
+        const auto value = static_cast<std::uint16_t>((word[2 * k] & 0x0F) << 8 | word[2 * k + 1]);
         if (tag == TagMonitor2) {
             readings.reading2 = value;
         } else if (tag == TagMonitor3) {
             readings.reading3 = value;
-        } else {
-            pulse.setSample(static_cast<std::uint16_t>(k), value);
         }
     }
+    pulse.minSample = low;
+    pulse.maxSample = high;
     // A count beyond what arrived would show slots of an earlier pulse as this one's.
     const std::size_t shown = std::min(announced, arrived + 1);
     pulse.sampleCount = static_cast<std::uint32_t>(std::min<std::size_t>(shown, MaxPulseSamples));

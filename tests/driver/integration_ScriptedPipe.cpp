@@ -107,6 +107,23 @@ TEST_F(ScriptedPipeTest, timedBytes_arriveWhenTheClockReachesThem) {
     DriverClose(h);
 }
 
+TEST_F(ScriptedPipeTest, chunkQueuedWithAnEarlierTime_arrivesAfterBytesAlreadyDue) {
+    // Another thread read the time, then queued: its bytes must not slip in front of a chunk
+    // the host has half read, nor in front of any other byte already in the receive queue.
+    auto device = pipe->addDevice("Medipix2 ver 1");
+    const DriverHandle h = open("Medipix2 ver 1");
+    const double earlier = clock.now();
+    clock.advance(0.5);
+    device->queue("AAAA");
+    EXPECT_EQ(read(h, 2), "AA");
+    device->queueAt(earlier, "BB");
+    device->queueAfter(1.0, "DD");
+    device->queueAt(earlier, "CC");
+    EXPECT_EQ(read(h, 6), "AABBCC");
+    clock.advance(1.0);
+    EXPECT_EQ(read(h, 2), "DD");
+}
+
 TEST_F(ScriptedPipeTest, writes_areKeptAndAnsweredByReplies) {
     auto device = pipe->addDevice("D");
     device->reply("_", "_OK\r", 0, 1);

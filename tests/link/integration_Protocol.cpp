@@ -1,12 +1,13 @@
 #include "LinkFixture.h"
+#include "encodings/Encodings.h"
 #include "link/CommandTable.h"
 #include "link/Locks.h"
 #include "link/Protocol.h"
 #include "link/Transport.h"
-#include "encodings/Encodings.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -202,6 +203,84 @@ TEST_F(ProtocolTest, unterminatedErrorLine_resynchronisesUnlessOnLine) {
     EXPECT_TRUE(startsWith(recorder.reports().back().text, "broken. Resynchronization OK. (Error"));
 }
 
+// Lengths of the texts the hook was handed, looked for within the receive buffer only.
+std::vector<std::size_t>& hookedTextLengths() {
+    static std::vector<std::size_t> lengths;
+    return lengths;
+}
+
+void measureText(DeviceLink&, QrxCommandResponse& m, std::int32_t) {
+    const char* text = m.errorText ? m.errorText : m.messageText;
+    hookedTextLengths().push_back(text ? strnlen(text, RxBufferSize) : 0);
+}
+
+TEST_F(ProtocolTest, textsFillingTheReceiveBuffer_endInsideItCutByOneCharacter) {
+    SetMessageHook(&measureText, 0);
+    device->answerSynchronisation();
+    const std::size_t full = RxBufferSize;
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool received;
+        std::size_t length; // of the text handed on, or left in the buffer
+    };
+    const Case cases[] = {
+        // The carriage return lands in the last slot: the line is whole, the CR makes way.
+        {"error line", "!" + std::string(full - 1, 'e') + "\r", true, full - 1},
+        // No carriage return before the buffer is full.
+        {"endless error line", "!" + std::string(full, 'e') + "\r", false, full - 1},
+        // The closing quote lands in the last slot.
+        {"text message", "\"" + std::string(full - 2, 't') + "\"\r", true, full - 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        hookedTextLengths().clear();
+        device->queue(c.bytes);
+        EXPECT_EQ(ReceiveMessage(link, record), c.received);
+        if (c.received) {
+            EXPECT_THAT(hookedTextLengths(), ElementsAre(c.length));
+        } else {
+            EXPECT_EQ(strnlen(reinterpret_cast<char*>(descr->rxBuffer), full), c.length);
+            EXPECT_EQ(recorder.reports().back().level, ErrorCode::DeviceError); // resynchronised
+        }
+        device->clearIncoming();
+        Synchronize(link);
+    }
+}
+
+int& pulsesHandedOn() {
+    static int count = 0;
+    return count;
+}
+
+TEST_F(ProtocolTest, barePulsesThatNeverStop_endTheCommandsWaitAfterDeadlineAndGrace) {
+    // Each pulse takes the host a millisecond to handle; 20 s of them queued, and more to come.
+    static ManualTimeSource* time = nullptr;
+    time = &clock;
+    pulsesHandedOn() = 0;
+    SetMessageHook(
+        [](DeviceLink&, QrxCommandResponse& m, std::int32_t) {
+            if (m.code == '$') {
+                ++pulsesHandedOn();
+                time->advance(0.001);
+            }
+        },
+        0);
+    std::string pulses;
+    for (int i = 0; i < 20000; ++i) {
+        pulses += scope(1, std::string("\x01\x00\x20\x00", 4)) + "OK\r";
+    }
+    device->queue(pulses);
+    device->answerSynchronisation();
+    EXPECT_FALSE(execute("L"));
+    // The default 0.5 s and the 10 s grace: every pulse until then was handed on.
+    EXPECT_GE(pulsesHandedOn(), 10400);
+    EXPECT_LE(pulsesHandedOn(), 10600);
+    EXPECT_TRUE(startsWith(recorder.reports().back().text,
+                           "Timeout. Not received response to 'L' [0x4c] = \"Stop waiting for "
+                           "trigger\". Resynchronization OK."));
+}
+
 TEST_F(ProtocolTest, shortScopeData_isAcceptedWhenTwoNBytesArrive) {
     device->queue(scope(3, "abcdef"));
     device->queueAfter(1.5, "OK\r");
@@ -225,7 +304,7 @@ TEST_F(ProtocolTest, scopeCountFFFF_wrapsToNoWordsAndReadsNothingMore) {
     device->queue(scope(0xFFFF, "OK\rtail"));
     EXPECT_TRUE(ReceiveMessage(link, record));
     EXPECT_EQ(record.count, 2);
-    EXPECT_EQ(device->pending(), 4u);
+    EXPECT_EQ(QueueDepth(link), 4u); // read ahead from the driver, still waiting for the link
 }
 
 TEST_F(ProtocolTest, fullScopeData_allWordsRead) {

@@ -56,6 +56,37 @@ TEST(QrxCriticalSection, nestedHoldersOnOneThread_doNotBlockAndReleaseFully) {
     EXPECT_TRUE(lockFreeForOtherThread());
 }
 
+TEST(MCriticalSection, threadTakingTheLockOverAndOver_letsAWaitingThreadIn) {
+    // The monitoring thread's pattern: take the lock for one message, leave, take it again.
+    MCriticalSection lock;
+    std::atomic<bool> stop{false};
+    std::atomic<long> rounds{0};
+    std::thread busy([&] {
+        while (!stop.load()) {
+            lock.YieldToWaiters();
+            lock.Enter();
+            rounds.fetch_add(1);
+            std::this_thread::sleep_for(std::chrono::microseconds(50)); // a message's work
+            lock.Leave();
+        }
+    });
+    while (rounds.load() < 20) {
+        std::this_thread::yield();
+    }
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const long before = rounds.load();
+        lock.Enter();
+        // At most the round in progress when the wait began, and one that had already passed
+        // its check, finish before the waiting thread gets the lock.
+        EXPECT_LE(rounds.load() - before, 2);
+        EXPECT_FALSE(lock.HasWaiters());
+        lock.Leave();
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    stop.store(true);
+    busy.join();
+}
+
 TEST(QrxStatLeveler, nestedGuards_countDepthAndRestoreIt) {
     DeviceLink link;
     {
