@@ -144,7 +144,10 @@ void TfrmMain::startUp() {
     tbBias->setValue(tbBias->minimum());
     edtBias->setText(QString::number(tbBias->minimum()));
     controller_->ClearRecords();
-    loadSettings(settingsFile_, settings_, spectrumGraph_->point1, spectrumGraph_->point2);
+    const std::string settingsNote =
+        loadSettings(settingsFile_, settings_, spectrumGraph_->point1, spectrumGraph_->point2);
+    if (!settingsNote.empty())
+        logInbox_->pushLine(settingsNote);
 
     // 11. The interface's operating point: bias off, the threshold it holds adopted and sent
     // back, the scope set up.

@@ -62,9 +62,10 @@ IniFile readSettingsFile(const std::string& path) {
     return file.status == ReadStatus::Ok ? IniFile::parse(file.text) : IniFile();
 }
 
-void loadSettings(const std::string& path, AppSettings& settings, CalibrationPoint& point1,
-                  CalibrationPoint& point2) {
-    const IniFile ini = readSettingsFile(path);
+std::string loadSettings(const std::string& path, AppSettings& settings, CalibrationPoint& point1,
+                         CalibrationPoint& point2) {
+    const TextFileContents file = readTextFile(path);
+    const IniFile ini = file.status == ReadStatus::Ok ? IniFile::parse(file.text) : IniFile();
     const AppSettings defaults;
 
     point1.channel = readInt(ini, CalibrationSection, "Peak1", 0);
@@ -74,6 +75,14 @@ void loadSettings(const std::string& path, AppSettings& settings, CalibrationPoi
     settings.delaySeconds = readInt(ini, SettingsSection, "Delay", 200) * 0.001;
     settings.biasMaxVolts = readInt(ini, SettingsSection, "BiasMax", defaults.biasMaxVolts);
     settings.biasMinVolts = readInt(ini, SettingsSection, "BiasMin", defaults.biasMinVolts);
+
+    if (file.status == ReadStatus::TooLarge)
+        return "Settings file " + path + " " + file.problem +
+               " and was not read; the built-in settings apply and the file is left as it is.";
+    if (file.status == ReadStatus::Failed)
+        return "Settings file " + path + " " + file.problem +
+               " and was not read; the built-in settings apply.";
+    return {};
 }
 
 std::int32_t delayMilliseconds(double delaySeconds) {
@@ -90,6 +99,8 @@ void saveSettings(const std::string& path, const AppSettings& settings,
                   const std::function<void(IniFile&)>& moreSections) {
     const std::string target = writeTarget(path);
     const TextFileContents file = readTextFile(target);
+    if (file.status == ReadStatus::TooLarge)
+        return;
     // A file we cannot read would lose the operator's other keys if we replaced it.
     if (file.status == ReadStatus::Failed)
         unableToWrite(path);

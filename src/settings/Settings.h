@@ -25,9 +25,11 @@ struct AppSettings {
 std::string settingsPath();
 
 // Reads the file into settings and the two points. Never fails: a missing file, section or
-// key, an empty value or one that does not parse gives that key's built-in default.
-void loadSettings(const std::string& path, AppSettings& settings, CalibrationPoint& point1,
-                  CalibrationPoint& point2);
+// key, an empty value or one that does not parse gives that key's built-in default. A file
+// that is there but was not read (not a regular file, unreadable, too large) counts as
+// missing; the result then says why in a line for the log, and is empty otherwise.
+std::string loadSettings(const std::string& path, AppSettings& settings, CalibrationPoint& point1,
+                         CalibrationPoint& point2);
 
 // The whole file for the sections of other parts of the program; empty when it is missing or
 // cannot be read.
@@ -36,7 +38,8 @@ IniFile readSettingsFile(const std::string& path);
 // Writes the seven keys into the file, keeping everything else in it; `moreSections` may write
 // the sections of other parts of the program in the same go. The file is replaced whole or
 // not at all; on failure throws AppError "Unable to write to <path>" and the file stays as it
-// was. A file without write permission counts as a failure, even for root.
+// was. A file without write permission counts as a failure, even for root. A file too large
+// to have been read is left as it is: rewriting it would drop what it holds.
 void saveSettings(const std::string& path, const AppSettings& settings,
                   const CalibrationPoint& point1, const CalibrationPoint& point2,
                   const std::function<void(IniFile&)>& moreSections = {});

@@ -1,41 +1,72 @@
 #include "settings/TextFile.h"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace tarvio {
 
-TextFileContents readTextFile(const std::string& path) {
+namespace {
+
+TextFileContents failed(std::string problem) {
     TextFileContents result;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        result.status = errno == ENOENT ? ReadStatus::Missing : ReadStatus::Failed;
-        return result;
+    result.status = ReadStatus::Failed;
+    result.problem = std::move(problem);
+    return result;
+}
+
+TextFileContents tooLarge() {
+    TextFileContents result;
+    result.status = ReadStatus::TooLarge;
+    result.problem = "is larger than " + std::to_string(MaxTextFileBytes >> 20) + " MiB";
+    return result;
+}
+
+// Closes the descriptor on every way out.
+struct FileDescriptor {
+    int fd;
+    ~FileDescriptor() {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+} // namespace
+
+TextFileContents readTextFile(const std::string& path) {
+    // Without O_NONBLOCK, opening a FIFO waits for a writer, for ever if none comes.
+    const FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+    if (file.fd < 0) {
+        if (errno == ENOENT)
+            return {};
+        return failed(std::string("cannot be opened: ") + std::strerror(errno));
     }
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        result.status = ReadStatus::Failed;
-        return result;
-    }
+    if (::fstat(file.fd, &info) != 0)
+        return failed(std::string("cannot be examined: ") + std::strerror(errno));
+    if (!S_ISREG(info.st_mode))
+        return failed("is not a regular file");
+    if (static_cast<std::size_t>(info.st_size) > MaxTextFileBytes)
+        return tooLarge();
+
+    TextFileContents result;
+    result.text.reserve(static_cast<std::size_t>(info.st_size));
     char buffer[65536];
     for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        const ssize_t n = ::read(file.fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            ::close(fd);
-            result.status = ReadStatus::Failed;
-            result.text.clear();
-            return result;
-        }
+        if (n < 0)
+            return failed(std::string("cannot be read: ") + std::strerror(errno));
         if (n == 0)
             break;
+        // A file that grows while it is read is held to the same limit.
+        if (result.text.size() + static_cast<std::size_t>(n) > MaxTextFileBytes)
+            return tooLarge();
         result.text.append(buffer, static_cast<std::size_t>(n));
     }
-    ::close(fd);
     result.status = ReadStatus::Ok;
     return result;
 }

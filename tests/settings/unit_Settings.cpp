@@ -1,12 +1,18 @@
 #include "settings/AppError.h"
 #include "settings/Settings.h"
+#include "settings/TextFile.h"
 
 #include "settings/ScopedSeparator.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <future>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -195,6 +201,71 @@ TEST_F(SettingsFile, linkedFile_writtenThroughTheLink) {
     saveSettings(path, AppSettings{}, {}, {});
     EXPECT_TRUE(std::filesystem::is_symlink(path));
     EXPECT_EQ(readText(real), std::string("[Other]\nk=v\n") + FreshFile);
+}
+
+TEST_F(SettingsFile, hostileFiles_defaultsALogLineAndNoHang) {
+    // What a settings.ini can be besides a text file, and what the log line says about it.
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        const char* problem; // empty: read as a file
+    };
+    const Case cases[] = {
+        {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         "is not a regular file and was not read; the built-in settings apply."},
+        {"folder", [](const std::string& p) { std::filesystem::create_directory(p); },
+         "is not a regular file"},
+        {"link to /dev/zero",
+         [](const std::string& p) { std::filesystem::create_symlink("/dev/zero", p); },
+         "is not a regular file"},
+        {"random text", [](const std::string& p) { writeText(p, "=[]\n[[Settings\nDelay\n=7\n"); },
+         ""},
+        {"binary",
+         [](const std::string& p) { writeText(p, std::string("\0\xff[Settings]\0", 13)); }, ""},
+        {"oversized",
+         [](const std::string& p) {
+             writeText(p, "[Settings]\nDelay=150\n" + std::string(MaxTextFileBytes, '\n'));
+         },
+         "is larger than 1 MiB and was not read; the built-in settings apply and the file is left "
+         "as it is."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(path);
+        c.make(path);
+        // A read that blocks would hang the test: give it a few seconds, then free it.
+        auto loading = std::async(std::launch::async, [&] {
+            Loaded l;
+            const std::string note = loadSettings(path, l.settings, l.point1, l.point2);
+            return std::pair{l, note};
+        });
+        if (loading.wait_for(std::chrono::seconds(5)) != std::future_status::ready) {
+            ADD_FAILURE() << "reading blocked";
+            ::close(::open(path.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+        const auto [l, note] = loading.get();
+        EXPECT_DOUBLE_EQ(l.settings.delaySeconds, 0.2);
+        EXPECT_EQ(l.settings.biasMaxVolts, 71);
+        if (*c.problem == 0) {
+            EXPECT_EQ(note, "");
+        } else {
+            EXPECT_EQ(note.rfind("Settings file " + path + " ", 0), 0u) << note;
+            EXPECT_NE(note.find(c.problem), std::string::npos) << note;
+        }
+    }
+}
+
+TEST_F(SettingsFile, oversizedFile_leftUntouchedAtSave) {
+    const std::string big = "[Settings]\nDelay=150\n" + std::string(MaxTextFileBytes, ' ');
+    writeText(path, big);
+    saveSettings(path, AppSettings{1, 2, 3}, {}, {});
+    EXPECT_EQ(readText(path), big);
+
+    // A FIFO is neither read nor replaced by a file.
+    std::filesystem::remove(path);
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    EXPECT_THROW(saveSettings(path, AppSettings{}, {}, {}), AppError);
+    EXPECT_TRUE(std::filesystem::is_fifo(path));
 }
 
 TEST(SettingsPath, runningExecutable_fileBesideIt) {
