@@ -45,7 +45,7 @@ xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
         xdotool mousemove --window "$wid" $(($1 * scale)) $(($2 * scale + menu)) click 1
         sleep 0.3
     }
-    click 150 194   # Bias: On
+    click 150 203   # Bias: On
     click 40 210    # the bias edit box: 60 V
     xdotool key --window "$wid" ctrl+a && xdotool type --window "$wid" 60
     click 97 211    # Bias: Set

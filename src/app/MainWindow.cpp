@@ -5,8 +5,6 @@
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
-#include "settings/NumberFormat.h"
-#include "app/OperatingPoint.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmSettings.h"
 #include "spectrometer/QrxController.h"
@@ -149,17 +147,9 @@ void TfrmMain::startUp() {
     if (!settingsNote.empty())
         logInbox_->pushLine(settingsNote);
 
-    // 11. The interface's operating point: bias off, the threshold it holds adopted and sent
-    // back, the scope set up.
-    if (!device.empty()) {
-        controller_->SetBias(0);
-        controller_->ReadMonitor();
-        thresholdVolts_ = controller_->monitorThreshold();
-        controller_->SetThreshold(thresholdVolts_);
-        edtTreshold->setText(
-            QString::fromStdString(formatGeneral(truncateToHundredths(thresholdVolts_))));
-        controller_->ConfigureScope();
-    }
+    // 11. The interface's operating point, as after every open.
+    if (!device.empty())
+        adoptOperatingPoint();
 }
 
 void TfrmMain::setDialogs(TfrmSettings* settings, TfrmCalibrate* calibrate) {
@@ -175,12 +165,22 @@ void TfrmMain::btnOpenDeviceClick() {
     const std::string device = cmbDevices->currentText().toStdString();
     if (device.empty())
         return;
+    bool opened = false;
     {
         WaitCursor wait;
-        controller_->Open(device);
+        opened = controller_->Open(device);
     }
     cmbDevices->setEnabled(false);
     deviceOpened_ = true;
+    // A freshly opened interface has been reset: its bias is off whatever the On box showed.
+    // Window and interface agree again as after start-up; an interface that did not open has
+    // nothing to agree with, and the box is cleared all the same.
+    if (opened) {
+        WaitCursor wait;
+        adoptOperatingPoint();
+    } else {
+        showBiasOff();
+    }
 }
 
 void TfrmMain::btnCloseDeviceClick() {

@@ -154,6 +154,11 @@ private:
     void rememberPlacement();
     // The sections of settings.ini beyond [Settings] and [Calibration], written with them.
     void writeSections(IniFile& ini) const;
+    // Brings window and interface into agreement after an open: bias off and shown off, the
+    // interface's threshold adopted, sent back and shown, the scope configured.
+    void adoptOperatingPoint();
+    // Clears the On box and disables the bias controls without sending anything.
+    void showBiasOff();
     void FormClose();
     void appendLogLine(const char* line);
     void onPulseArrived();

@@ -170,7 +170,8 @@ void TfrmMain::createControls() {
     tbTreshold = trackBar(GroupBox4, "tbTreshold", 8, 56, 161, 25, 0, 25, 2);
 
     GroupBox5 = group(w, "GroupBox5", 8, 175, 177, 89, "Bias");
-    chbBiasOn = checkBox(GroupBox5, "chbBiasOn", 132, 11, 40, 17, "On");
+    // Below the frame line, which the group's title pushes down.
+    chbBiasOn = checkBox(GroupBox5, "chbBiasOn", 132, 20, 40, 17, "On");
     edtBias = place(new QLineEdit(QStringLiteral("0"), GroupBox5), "edtBias", 12, 25, 41, 21);
     edtBias->setEnabled(false);
     Label4 = label(GroupBox5, "Label4", 57, 29, "V");
@@ -196,8 +197,10 @@ void TfrmMain::createControls() {
     Label1 = label(GroupBox6, "Label1", 16, 19, "Samples");
     cmbSamples = place(new QComboBox(GroupBox6), "cmbSamples", 16, 35, 57, ComboHeight);
     cmbSamples->setEditable(true);
-    // Typed counts stay in the entry field rather than joining the list.
+    // Typed counts stay in the entry field rather than joining the list, and are not completed
+    // from it: "1" must stay 1, not become 100.
     cmbSamples->setInsertPolicy(QComboBox::NoInsert);
+    cmbSamples->setCompleter(nullptr);
     for (const char* count : {"50", "75", "100", "150", "200", "250", "300", "350", "400", "450"})
         cmbSamples->addItem(QString::fromLatin1(count));
     cmbSamples->setCurrentIndex(-1);
@@ -215,7 +218,8 @@ void TfrmMain::createControls() {
     // Caption left of the box.
     chbCalibrated =
         checkBox(GroupBox3, "chbCalibrated", 224, 319, 68, 17, "Calibrated", Qt::RightToLeft);
-    btnCalibrate = button(GroupBox3, "btnCalibrate", 297, 318, 49, 18, "Calibrate");
+    // Wide enough for its caption between the borders.
+    btnCalibrate = button(GroupBox3, "btnCalibrate", 296, 318, 58, 18, "Calibrate");
     lblChannel = place(new QLabel(QStringLiteral("-"), GroupBox3), "lblChannel", 32, 334, 297, 13);
     lblChannel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     sbCurLeft = flatButton(GroupBox3, "sbCurLeft", 9, 345, 20, 20, "<");

@@ -2,13 +2,14 @@
 // Set buttons and the bias switch that send.
 
 #include "app/MainWindow.h"
-#include "settings/NumberFormat.h"
 #include "app/OperatingPoint.h"
+#include "settings/NumberFormat.h"
 #include "spectrometer/QrxController.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 
 namespace tarvio {
@@ -59,6 +60,29 @@ void TfrmMain::btnSetBiasClick() {
         return;
     const std::int32_t volts = parseInt(textOf(edtBias));
     controller_->SetBias(biasCode(volts, settings_.biasMinVolts, settings_.biasMaxVolts));
+}
+
+void TfrmMain::showBiasOff() {
+    {
+        // Only the box changes here; the caller sends the bias itself.
+        const QSignalBlocker quiet(chbBiasOn);
+        chbBiasOn->setChecked(false);
+    }
+    edtBias->setEnabled(false);
+    tbBias->setEnabled(false);
+    btnSetBias->setEnabled(false);
+}
+
+void TfrmMain::adoptOperatingPoint() {
+    // Bias off, the threshold the interface holds adopted and sent back, the scope set up.
+    showBiasOff();
+    controller_->SetBias(0);
+    controller_->ReadMonitor();
+    thresholdVolts_ = controller_->monitorThreshold();
+    controller_->SetThreshold(thresholdVolts_);
+    edtTreshold->setText(
+        QString::fromStdString(formatGeneral(truncateToHundredths(thresholdVolts_))));
+    controller_->ConfigureScope();
 }
 
 void TfrmMain::chbBiasOnClick() {

@@ -25,10 +25,11 @@ TfrmSettings::TfrmSettings(AppSettings& settings, QWidget* parent)
     edtMax->setText(QStringLiteral("71"));
     Label4 = addLabel(*this, "Label4", QStringLiteral("V"), 164, 36);
     Label7 = addLabel(*this, "Label7", QStringLiteral("Measurement speed"), 24, 64);
-    Label6 = addLabel(*this, "Label6", QStringLiteral("Delay"), 28, 89);
-    edtDelay = addEdit(*this, "edtDelay", 27, 81, 41, 21);
+    // The caption before its edit box rather than under it.
+    Label6 = addLabel(*this, "Label6", QStringLiteral("Delay"), 24, 85);
+    edtDelay = addEdit(*this, "edtDelay", 58, 81, 41, 21);
     edtDelay->setText(QStringLiteral("200"));
-    Label5 = addLabel(*this, "Label5", QStringLiteral("ms"), 72, 85);
+    Label5 = addLabel(*this, "Label5", QStringLiteral("ms"), 103, 85);
     Button1 = addButton(*this, "Button1", QStringLiteral("OK"), 64, 112, 75, 25);
     Button1->setDefault(true);
     Button2 = addButton(*this, "Button2", QStringLiteral("Cancel"), 152, 112, 75, 25);

@@ -15,12 +15,17 @@ constexpr std::uint16_t EmptyRangeMin = 4096;
 struct PulseBuffer {
     std::array<std::uint16_t, MaxPulseSamples> samples{};
     std::uint32_t sampleCount = 0;
+    // Slots the last message filled, from slot 0. The slots above it up to sampleCount (the
+    // message's last word is never stored) hold nothing measured for this pulse.
+    std::uint32_t deliveredCount = 0;
     std::uint16_t maxSample = 0;
     std::uint16_t minSample = EmptyRangeMin;
 
-    // Zeroes the samples and empties the range; the sample count stays.
+    // Zeroes the samples and empties the range; the sample count stays, but none of the
+    // zeroed slots counts as delivered.
     void clear() {
         samples.fill(0);
+        deliveredCount = 0;
         resetRange();
     }
 
@@ -29,11 +34,13 @@ struct PulseBuffer {
         maxSample = 0;
     }
 
-    // An index beyond the capacity is ignored rather than written past the buffer.
+    // An index beyond the capacity is ignored rather than written past the buffer. The slots
+    // up to the index count as delivered.
     void setSample(std::uint16_t index, std::uint16_t value) {
         if (index >= MaxPulseSamples)
             return;
         samples[index] = value;
+        deliveredCount = std::max<std::uint32_t>(deliveredCount, index + 1u);
         if (value < minSample)
             minSample = value;
         if (value > maxSample)
@@ -49,6 +56,7 @@ struct PulseBuffer {
         const std::uint32_t n = source.validCount();
         std::copy_n(source.samples.begin(), n, samples.begin());
         sampleCount = n;
+        deliveredCount = std::min(source.deliveredCount, n);
         maxSample = source.maxSample;
         minSample = source.minSample;
     }

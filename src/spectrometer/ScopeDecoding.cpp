@@ -51,6 +51,7 @@ bool AccumulateScopeData(const std::uint8_t* body, std::size_t length, PulseBuff
     }
     pulse.minSample = low;
     pulse.maxSample = high;
+    pulse.deliveredCount = static_cast<std::uint32_t>(decoded);
     // A count beyond what arrived would show slots of an earlier pulse as this one's.
     const std::size_t shown = std::min(announced, arrived + 1);
     pulse.sampleCount = static_cast<std::uint32_t>(std::min<std::size_t>(shown, MaxPulseSamples));

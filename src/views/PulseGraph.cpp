@@ -1,9 +1,10 @@
 #include "views/PulseGraph.h"
 
+#include "records/TextFormat.h"
 #include "views/GraphColours.h"
 #include "views/Pixel.h"
-#include "records/TextFormat.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -42,28 +43,17 @@ void PulseGraph::draw(const PulseBuffer& pulse, double thresholdVolts, bool inve
 
     image_.setBrush(Background);
     image_.fillRect(0, 0, W, H);
-    image_.setPen(Grid, PenStyle::Dotted);
-    image_.setFontColor(Grid);
-    image_.setBrush(Background);
 
     const int stepX = W / static_cast<int>(div);
     const int stepY = H / static_cast<int>(div);
-    std::string label;
+    image_.setPen(Grid, PenStyle::Dotted);
     for (std::uint32_t i = 0; i < div; ++i) {
         const int x = static_cast<int>(i + 1) * stepX;
         image_.moveTo(x, 0);
         image_.lineTo(x, H);
-        label.clear();
-        appendDecimal(label, static_cast<std::int64_t>(count / div) * (i + 1));
-        TextSize size = image_.textExtent(label);
-        image_.textOut(x - 2 - size.width, H - size.height, label);
-
         const int y = static_cast<int>(i) * stepY;
         image_.moveTo(0, y);
         image_.lineTo(W, y);
-        const double v = range / div * (div - i) + low;
-        label = formatFixed(v * VoltsPerStep, 2);
-        image_.textOut(0, y + 2, label);
     }
 
     image_.setPen(Green, PenStyle::Solid);
@@ -74,17 +64,39 @@ void PulseGraph::draw(const PulseBuffer& pulse, double thresholdVolts, bool inve
     image_.moveTo(0, ty);
     image_.lineTo(W, ty);
 
-    image_.setPen(Red, PenStyle::Solid);
-    auto plotted = [&](std::uint32_t j) {
-        const double s = inverted ? FullRange - pulse.samples[j] : pulse.samples[j];
-        return toPixel(H - (s - low) * yScale);
-    };
-    image_.moveTo(0, plotted(0));
-    for (std::uint32_t j = 0; j < count; ++j) {
-        const int x = toPixel(j * xScale);
-        const int y = plotted(j);
-        image_.lineTo(x, y);
-        image_.moveTo(x, y);
+    // Only the slots the message filled: the one after them was never measured for this pulse
+    // and would draw a drop to the bottom (or the top, inverted).
+    const std::uint32_t delivered = std::min(pulse.deliveredCount, count);
+    if (delivered > 0) {
+        image_.setPen(Red, PenStyle::Solid);
+        auto plotted = [&](std::uint32_t j) {
+            const double s = inverted ? FullRange - pulse.samples[j] : pulse.samples[j];
+            return toPixel(H - (s - low) * yScale);
+        };
+        image_.moveTo(0, plotted(0));
+        for (std::uint32_t j = 0; j < delivered; ++j) {
+            const int x = toPixel(j * xScale);
+            const int y = plotted(j);
+            image_.lineTo(x, y);
+            image_.moveTo(x, y);
+        }
+    }
+
+    // Labels last, on their own background, so that no trace runs through them.
+    image_.setFontColor(LabelText);
+    image_.setBrush(Background);
+    std::string label;
+    for (std::uint32_t i = 0; i < div; ++i) {
+        const int x = static_cast<int>(i + 1) * stepX;
+        label.clear();
+        appendDecimal(label, static_cast<std::int64_t>(count / div) * (i + 1));
+        const TextSize size = image_.textExtent(label);
+        image_.textOut(x - 2 - size.width, H - size.height, label);
+
+        const int y = static_cast<int>(i) * stepY;
+        const double v = range / div * (div - i) + low;
+        label = formatFixed(v * VoltsPerStep, 2);
+        image_.textOut(0, y + 2, label);
     }
 }
 

@@ -88,7 +88,7 @@ void SpectrumGraph::drawRange(const Spectrum& spectrum, std::uint32_t first, std
     yScale_ = static_cast<double>(PH) / (countRange == 0 ? 1 : countRange);
 
     image_.setPen(Grid, PenStyle::Dotted);
-    image_.setFontColor(Grid);
+    image_.setFontColor(LabelText);
     image_.setBrush(Background);
 
     const std::uint32_t xDiv =

@@ -47,7 +47,7 @@ TEST_F(SettingsDialog, layout_controlsWhereAndAsTheOperatorKnowsThem) {
     } fields[] = {
         {"edtMin", {24, 32, 49, 21}, "16"},
         {"edtMax", {120, 32, 41, 21}, "71"},
-        {"edtDelay", {27, 81, 41, 21}, "200"},
+        {"edtDelay", {58, 81, 41, 21}, "200"},
     };
     for (const auto& f : fields) {
         auto* edit = dialog.findChild<QLineEdit*>(f.name);
@@ -75,8 +75,8 @@ TEST_F(SettingsDialog, layout_controlsWhereAndAsTheOperatorKnowsThem) {
                   {"Label3", {76, 36}, "V"},
                   {"Label4", {164, 36}, "V"},
                   {"Label7", {24, 64}, "Measurement speed"},
-                  {"Label6", {28, 89}, "Delay"},
-                  {"Label5", {72, 85}, "ms"}};
+                  {"Label6", {24, 85}, "Delay"},
+                  {"Label5", {103, 85}, "ms"}};
     for (const auto& l : labels) {
         auto* label = dialog.findChild<QLabel*>(l.name);
         ASSERT_NE(label, nullptr) << l.name;
@@ -85,6 +85,11 @@ TEST_F(SettingsDialog, layout_controlsWhereAndAsTheOperatorKnowsThem) {
         // The whole caption fits inside the dialog.
         EXPECT_LE(label->geometry().right(), 239) << l.name;
     }
+    // The delay's caption and unit beside its edit box, not under it.
+    for (const char* name : {"Label6", "Label5"})
+        EXPECT_FALSE(
+            dialog.findChild<QLabel*>(name)->geometry().intersects(dialog.edtDelay->geometry()))
+            << name;
 
     EXPECT_EQ(tabChain(dialog.edtMin),
               (std::vector<QWidget*>{dialog.edtMin, dialog.edtMax, dialog.Button1, dialog.Button2,

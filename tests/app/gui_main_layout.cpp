@@ -58,7 +58,7 @@ TEST_F(MainWindowLayout, everyControl_kindParentPlaceCaptionAndInitialState) {
         {"btnTreshold", "QPushButton", "GroupBox4", {76, 23, 31, 20}, "Set", true},
         {"tbTreshold", "QSlider", "GroupBox4", {8, 56, 161, 25}, nullptr, true},
         {"GroupBox5", "QGroupBox", "client", {8, 175, 177, 89}, "Bias", true},
-        {"chbBiasOn", "QCheckBox", "GroupBox5", {132, 11, 40, 17}, "On", true},
+        {"chbBiasOn", "QCheckBox", "GroupBox5", {132, 20, 40, 17}, "On", true},
         {"edtBias", "QLineEdit", "GroupBox5", {12, 25, 41, 21}, "16", false},
         {"btnSetBias", "QPushButton", "GroupBox5", {74, 26, 31, 20}, "Set", false},
         {"tbBias", "QSlider", "GroupBox5", {4, 56, 161, 24}, nullptr, false},
@@ -75,7 +75,7 @@ TEST_F(MainWindowLayout, everyControl_kindParentPlaceCaptionAndInitialState) {
         {"GroupBox3", "QGroupBox", "client", {440, 8, 361, 369}, "Spectrum", true},
         {"imgSpectrum", "tarvio::ImageView", "imgSpectrumPanel", {4, 4, 321, 273}, nullptr, true},
         {"chbCursor", "QCheckBox", "GroupBox3", {9, 316, 56, 17}, "Cursor", true},
-        {"btnCalibrate", "QPushButton", "GroupBox3", {297, 318, 49, 18}, "Calibrate", true},
+        {"btnCalibrate", "QPushButton", "GroupBox3", {296, 318, 58, 18}, "Calibrate", true},
         {"lblChannel", "QLabel", "GroupBox3", {32, 334, 297, 13}, "-", true},
         {"sbCurLeft", "QToolButton", "GroupBox3", {9, 345, 20, 20}, "<", true},
         {"tbCursor", "QSlider", "GroupBox3", {31, 347, 296, 18}, nullptr, true},
@@ -131,6 +131,13 @@ TEST_F(MainWindowLayout, everyControl_kindParentPlaceCaptionAndInitialState) {
         auto* box = control<QCheckBox>(name);
         EXPECT_GE(box->width(), box->sizeHint().width()) << name;
     }
+    // Clear of the lines around them: the On box below its group's frame line, the Calibrate
+    // caption between its button's borders.
+    EXPECT_GE(control<QCheckBox>("chbBiasOn")->y(),
+              control<QGroupBox>("GroupBox5")->contentsRect().top());
+    auto* calibrate = control<QPushButton>("btnCalibrate");
+    EXPECT_LE(calibrate->fontMetrics().horizontalAdvance(calibrate->text()) + 6,
+              calibrate->width());
 }
 
 TEST_F(MainWindowLayout, rangesTicksListsTimerMenuAndSaveDialog) {

@@ -117,6 +117,35 @@ TEST_F(MainWindowStartUp, twoInterfaces_firstOpenedThenOpenSwitchesAndCloseReena
     EXPECT_TRUE(boxes.boxes.empty());
 }
 
+TEST_F(MainWindowStartUp, closeAndOpen_biasShownOffThresholdReadBackScopeConfigured) {
+    auto sim = addSimulator();
+    createWindow();
+    auto* biasOn = control<QCheckBox>("chbBiasOn");
+    auto* threshold = control<QLineEdit>("edtTreshold");
+    biasOn->setChecked(true);
+    threshold->setText("1.5");
+    QTest::mouseClick(control<QPushButton>("btnTreshold"), Qt::LeftButton);
+    ASSERT_EQ(sim->state().biasCode, 255);
+    window->controller().SetSampleCount(100); // as a Start with Samples 100 leaves it
+
+    QTest::mouseClick(control<QPushButton>("btnCloseDevice"), Qt::LeftButton);
+    QTest::mouseClick(control<QPushButton>("btnOpenDevice"), Qt::LeftButton);
+    ASSERT_TRUE(window->controller().opened());
+    // The reset interface has its bias off and its power-up threshold: the window says so.
+    const InterfaceState state = sim->state();
+    EXPECT_EQ(state.biasCode, 0);
+    EXPECT_FALSE(biasOn->isChecked());
+    for (const char* name : {"edtBias", "tbBias", "btnSetBias"})
+        EXPECT_FALSE(control<QWidget>(name)->isEnabled()) << name;
+    const double readBack = window->controller().monitorThreshold();
+    EXPECT_LT(readBack, 1.0);
+    EXPECT_DOUBLE_EQ(window->thresholdVolts(), readBack);
+    EXPECT_DOUBLE_EQ(threshold->text().toDouble(), static_cast<int>(readBack * 100) * 0.01);
+    EXPECT_EQ(state.scopeMode, 2);
+    EXPECT_EQ(state.sampleCount, 100);
+    EXPECT_TRUE(boxes.boxes.empty());
+}
+
 // A backend whose one interface notes the cursor shown while it is being opened.
 class CursorNotingBackend final : public DriverBackend {
 public:

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 using namespace tarvio;
 using namespace tarvio::graph_colours;
@@ -144,4 +146,53 @@ TEST(PulseGraph, thresholdAboveRangeOrNotANumber_lineLeavesImage) {
     canvas.clear();
     graph.draw(pulseOf(450, 10), std::nan(""), false, false);
     EXPECT_LT(canvas.linesOf(Green)[0].y1, 0);
+}
+
+TEST(PulseGraph, slotsTheMessageDidNotFill_areNotDrawn) {
+    // A message of five words fills four slots; the fifth keeps the cleared value 0.
+    RecordingCanvas canvas(W, H);
+    PulseGraph graph(canvas);
+    PulseBuffer pulse;
+    pulse.clear();
+    for (std::uint16_t k = 0; k < 4; ++k)
+        pulse.setSample(k, 2048);
+    pulse.sampleCount = 5;
+    for (const bool inverted : {false, true}) {
+        canvas.clear();
+        graph.draw(pulse, 0.0, inverted, false);
+        const auto wave = canvas.linesOf(Red);
+        ASSERT_EQ(wave.size(), 4u);
+        for (const CanvasOp& line : wave)
+            EXPECT_EQ(line.y2, 100);              // no drop to 0 V, nor a jump to 2.5 V inverted
+        EXPECT_NE(canvas.findText("5"), nullptr); // the axis still spans the five words
+    }
+    pulse.clear(); // nothing delivered: grid and threshold, no trace
+    canvas.clear();
+    graph.draw(pulse, 0.0, false, false);
+    EXPECT_TRUE(canvas.linesOf(Red).empty());
+    EXPECT_EQ(canvas.linesOf(Green).size(), 1u);
+}
+
+TEST(PulseGraph, labels_drawnLastInAGreyReadableOnBlack) {
+    RecordingCanvas canvas(W, H);
+    PulseGraph graph(canvas);
+    graph.draw(pulseOf(450, 10), 0.0, false, false);
+    const auto& ops = canvas.ops();
+    const auto firstText = std::find_if(
+        ops.begin(), ops.end(), [](const CanvasOp& op) { return op.kind == Kind::TextOut; });
+    ASSERT_NE(firstText, ops.end());
+    // Nothing is drawn over a label: every line comes before the first of them.
+    EXPECT_TRUE(std::none_of(firstText, ops.end(),
+                             [](const CanvasOp& op) { return op.kind == Kind::LineTo; }));
+    const auto font = std::find_if(std::make_reverse_iterator(firstText), ops.rend(),
+                                   [](const CanvasOp& op) { return op.kind == Kind::FontColor; });
+    ASSERT_NE(font, ops.rend());
+    // WCAG contrast against black: (L + 0.05) / 0.05, L the relative luminance.
+    auto channel = [](int c) {
+        const double s = c / 255.0;
+        return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    const double luminance = 0.2126 * channel(font->colour.r) + 0.7152 * channel(font->colour.g) +
+                             0.0722 * channel(font->colour.b);
+    EXPECT_GE((luminance + 0.05) / 0.05, 4.5);
 }
