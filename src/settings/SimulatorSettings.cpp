@@ -22,7 +22,7 @@ std::optional<std::uint64_t> parseUnsigned(std::string_view text) {
 }
 
 // Written by hand, so a point is understood whatever the locale's separator.
-std::optional<double> parseActivity(std::string_view text) {
+std::optional<double> parseDecimal(std::string_view text) {
     if (auto value = tryParseFloat(text))
         return value;
     return tryParseFloat(text, '.');
@@ -43,7 +43,7 @@ SimulatorConfig loadSimulatorConfig(const std::string& path) {
     if (const auto text = ini.value(Section, "Source"))
         parseSimSource(*text, config.source);
     if (const auto text = ini.value(Section, "Activity"))
-        if (const auto value = parseActivity(*text))
+        if (const auto value = parseDecimal(*text))
             config.activity = *value;
     if (const auto text = ini.value(Section, "Chips"))
         if (const auto value = tryParseInt(*text))
@@ -51,6 +51,11 @@ SimulatorConfig loadSimulatorConfig(const std::string& path) {
     if (const auto text = ini.value(Section, "Seed"))
         if (const auto value = parseUnsigned(*text))
             config.seed = *value;
+    if (const auto text = ini.value(Section, "Faults"))
+        parseSimFaults(*text, config.faults);
+    if (const auto text = ini.value(Section, "FaultRate"))
+        if (const auto value = parseDecimal(*text))
+            config.faultRate = *value;
     return sanitized(config);
 }
 

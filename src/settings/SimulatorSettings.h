@@ -8,6 +8,9 @@
 //   Activity=2000    ; decays per second
 //   Chips=1          ; 1 to 4
 //   Seed=1           ; same seed, same pulses
+//   Faults=drop, cut ; faults committed on their own: drop, corrupt, insert, cut, silence,
+//                    ; wrongcode, error, unplug, or all
+//   FaultRate=0.2    ; such faults per second, on average (0: none)
 
 #include "sim/SimulatorConfig.h"
 

@@ -73,6 +73,15 @@ void FaultInjector::arm(const SimFault& fault) {
     faults_.push_back(fault);
 }
 
+bool FaultInjector::holds(const SimFault& fault) const {
+    if (fault.kind == SimFaultKind::StopAnswering) {
+        return silentCommands_ > 0 || silentForever_;
+    }
+    return std::any_of(faults_.begin(), faults_.end(), [&](const SimFault& f) {
+        return f.kind == fault.kind && f.target == fault.target;
+    });
+}
+
 void FaultInjector::clear() {
     faults_.clear();
     silentCommands_ = 0;

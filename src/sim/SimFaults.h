@@ -64,6 +64,9 @@ public:
 
     void arm(const SimFault& fault);
     void clear();
+    // Whether a fault of the same kind and target (or, for StopAnswering, any silence) is
+    // armed and waiting.
+    bool holds(const SimFault& fault) const;
     bool empty() const { return faults_.empty() && silentCommands_ == 0 && !silentForever_; }
 
     // Called once per command the interface receives, before it answers: true when the

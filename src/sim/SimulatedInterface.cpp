@@ -19,7 +19,8 @@ constexpr double TextShare = 0.02;             // pulses preceded by a text mess
 
 SimulatedInterface::SimulatedInterface(const SimulatorConfig& config)
     : config_(sanitized(config)), board_(config_.chipKind, config_.chips, config_.seed),
-      faults_(config_.seed), engine_(config_, board_, &faults_), acquisition_(config_),
+      faults_(config_.seed), schedule_(config_.faults, config_.faultRate, config_.seed),
+      engine_(config_, board_, &faults_), acquisition_(config_),
       wire_(config_.fastMode ? 0.0 : config_.wireRate), noise_(SimRandom::stream(config_.seed, 2)),
       framing_(SimRandom::stream(config_.seed, 3)), histogram_(Channels, 0) {}
 
@@ -57,6 +58,10 @@ bool SimulatedInterface::sessionLost(std::uint64_t session) const {
 
 DriverStatus SimulatedInterface::open(std::uint64_t& session) {
     std::lock_guard lock(mutex_);
+    const double now = timeSource().now();
+    if (!plugged_ && now >= replugAt_) {
+        replugLocked();
+    }
     if (!plugged_) {
         return DRV_DEVICE_NOT_FOUND;
     }
@@ -69,7 +74,8 @@ DriverStatus SimulatedInterface::open(std::uint64_t& session) {
     wire_.clear();
     engine_.dropPartialCommand();
     // Nobody read while the interface was closed: it stalled, and sends only what comes now.
-    acquisition_.holdUntil(timeSource().now());
+    acquisition_.holdUntil(now);
+    schedule_.restart(now);
     return DRV_OK;
 }
 
@@ -117,6 +123,10 @@ DriverStatus SimulatedInterface::queueStatus(std::uint64_t session, std::uint32_
         return s;
     }
     const double now = timeSource().now();
+    commitScheduledFaults(now);
+    if (const DriverStatus s = sessionStatus(session); s != DRV_OK) {
+        return s;
+    }
     advance(now);
     rxBytes = static_cast<std::uint32_t>(std::min<std::size_t>(wire_.available(now), UINT32_MAX));
     return DRV_OK;
@@ -136,6 +146,9 @@ DriverStatus SimulatedInterface::read(std::uint64_t session, std::uint8_t* buffe
         ++histogram_[std::min<std::size_t>(height, Channels - 1)];
     };
     for (;;) {
+        if (sessionStatus(session) == DRV_OK) {
+            commitScheduledFaults(now);
+        }
         if (const DriverStatus s = sessionStatus(session); s != DRV_OK) {
             return s;
         }
@@ -171,6 +184,10 @@ DriverStatus SimulatedInterface::write(std::uint64_t session, const std::uint8_t
         return s;
     }
     const double now = timeSource().now();
+    commitScheduledFaults(now);
+    if (const DriverStatus s = sessionStatus(session); s != DRV_OK) {
+        return s;
+    }
     if (!config_.fastMode) {
         advance(now); // pulses that triggered before the command go out before its answer
     }
@@ -282,6 +299,22 @@ void SimulatedInterface::emitPulse(const Trigger& trigger, double readyAt, bool 
     enqueue(std::move(bytes), readyAt, faulted.intact ? height : WireQueue::NoPulse);
 }
 
+void SimulatedInterface::commitScheduledFaults(double now) {
+    std::uint32_t kind = 0;
+    SimFault fault;
+    while (plugged_ && schedule_.due(now, kind, fault)) {
+        ++stats_.faultsScheduled;
+        if (kind == SimFaultUnplug) {
+            plugged_ = false;
+            wire_.clear();
+            replugAt_ = now + ScheduledUnplugSeconds;
+        } else if (!faults_.holds(fault)) {
+            // Faults of a target with no traffic would otherwise pile up and strike all at once.
+            faults_.arm(fault);
+        }
+    }
+}
+
 void SimulatedInterface::powerUp() {
     engine_.state() = InterfaceState();
     engine_.dropPartialCommand();
@@ -341,15 +374,20 @@ void SimulatedInterface::clearFaults() {
 void SimulatedInterface::unplug() {
     std::lock_guard lock(mutex_);
     plugged_ = false;
+    replugAt_ = Acquisition::Never;
     wire_.clear();
 }
 
 void SimulatedInterface::replug() {
     std::lock_guard lock(mutex_);
-    if (plugged_) {
-        return;
+    if (!plugged_) {
+        replugLocked();
     }
+}
+
+void SimulatedInterface::replugLocked() {
     plugged_ = true;
+    replugAt_ = Acquisition::Never;
     open_ = false; // handles of the old connection stay dead
     ++session_;
     powerUp();
@@ -357,7 +395,7 @@ void SimulatedInterface::replug() {
 
 bool SimulatedInterface::pluggedIn() const {
     std::lock_guard lock(mutex_);
-    return plugged_;
+    return plugged_ || timeSource().now() >= replugAt_;
 }
 
 } // namespace tarvio

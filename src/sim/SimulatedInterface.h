@@ -10,6 +10,7 @@
 #include "driver/Backend.h"
 #include "sim/Acquisition.h"
 #include "sim/ChipBoard.h"
+#include "sim/FaultSchedule.h"
 #include "sim/ProtocolEngine.h"
 #include "sim/SimFaults.h"
 #include "sim/SimulatorConfig.h"
@@ -33,8 +34,9 @@ struct SimStats {
     std::uint64_t synchronisations = 0;
     std::uint64_t resets = 0;
     std::uint64_t framesSent = 0;
-    std::uint64_t bytesToHost = 0;   // read by the host
-    std::uint64_t bytesFromHost = 0; // written by the host
+    std::uint64_t bytesToHost = 0;     // read by the host
+    std::uint64_t bytesFromHost = 0;   // written by the host
+    std::uint64_t faultsScheduled = 0; // committed on its own (Faults=, FaultRate=)
 };
 
 class SimulatedInterface {
@@ -45,6 +47,8 @@ public:
     static constexpr std::size_t ReceiveBufferBytes = 1 << 20;
     // Longest sleep while a read waits, so that an unplug ends it promptly.
     static constexpr double MaxWaitStep = 0.01;
+    // How long a cable pulled by a scheduled fault stays out.
+    static constexpr double ScheduledUnplugSeconds = 3.0;
 
     explicit SimulatedInterface(const SimulatorConfig& config);
 
@@ -87,6 +91,7 @@ public:
     // interface neither lists nor opens until replugged (which powers it up afresh).
     void unplug();
     void replug();
+    // Also true once a cable pulled by a scheduled fault is due back (the next open plugs it).
     bool pluggedIn() const;
 
 private:
@@ -98,11 +103,15 @@ private:
     void sendAnswers(std::vector<OutMessage>& out, double now);
     void enqueue(std::vector<std::uint8_t> bytes, double readyAt, std::int32_t pulseHeight);
     void powerUp();
+    void replugLocked();
+    // Arms (or, for unplugging, commits) the scheduled faults due by now.
+    void commitScheduledFaults(double now);
 
     mutable std::mutex mutex_;
     SimulatorConfig config_;
     ChipBoard board_;
     FaultInjector faults_;
+    FaultSchedule schedule_;
     ProtocolEngine engine_;
     Acquisition acquisition_;
     WireQueue wire_;
@@ -110,6 +119,7 @@ private:
     SimRandom framing_;
 
     bool plugged_ = true;
+    double replugAt_ = Acquisition::Never; // when a scheduled unplug ends
     bool open_ = false;
     std::uint64_t session_ = 0;
     double readTimeout_ = 1.0;

@@ -1,7 +1,8 @@
 #pragma once
 // Settings of the simulated readout interface. Users set the first few in the [Simulator]
-// section of settings.ini (Enabled, Source, Activity, Chips, Seed); the rest are for tests
-// and benchmarks. Values out of range are replaced by their defaults (sanitized()).
+// section of settings.ini (Enabled, Source, Activity, Chips, Seed, Faults, FaultRate); the
+// rest are for tests and benchmarks. Values out of range are replaced by their defaults
+// (sanitized()).
 
 #include <cstdint>
 #include <string>
@@ -23,6 +24,32 @@ enum class SimChipKind : std::uint8_t {
     Timepix,  // Timepix, 14-bit counters
 };
 
+// Faults the simulated interface commits on its own at random moments, one bit per kind, so
+// that anyone can watch the program recover without writing code. Names as in settings.ini.
+enum SimFaultFlag : std::uint32_t {
+    SimFaultDrop = 1u << 0,      // "drop": bytes of a message never reach the wire
+    SimFaultCorrupt = 1u << 1,   // "corrupt": bytes of a message are inverted
+    SimFaultInsert = 1u << 2,    // "insert": stray bytes go out before a message
+    SimFaultCut = 1u << 3,       // "cut": a message is cut short
+    SimFaultSilence = 1u << 4,   // "silence": a command gets no answer at all
+    SimFaultWrongCode = 1u << 5, // "wrongcode": a command is answered with another's code
+    SimFaultError = 1u << 6,     // "error": an error line goes out before a message
+    SimFaultUnplug = 1u << 7,    // "unplug": the cable is pulled, plugged back a while later
+};
+
+struct SimFaultName {
+    const char* name;
+    std::uint32_t flag;
+};
+
+inline constexpr SimFaultName SimFaultNames[] = {
+    {"drop", SimFaultDrop},   {"corrupt", SimFaultCorrupt}, {"insert", SimFaultInsert},
+    {"cut", SimFaultCut},     {"silence", SimFaultSilence}, {"wrongcode", SimFaultWrongCode},
+    {"error", SimFaultError}, {"unplug", SimFaultUnplug},
+};
+
+inline constexpr std::uint32_t SimFaultAll = (SimFaultUnplug << 1) - 1;
+
 struct SimulatorConfig {
     bool enabled = true;
     SimSource source = SimSource::Am241;
@@ -35,10 +62,13 @@ struct SimulatorConfig {
     bool fastMode = false;   // no pacing: bytes at once, next pulse as soon as the queue empties
     std::uint64_t pulseLimit = 0; // stop triggering after this many pulses (0 = no limit)
     std::string serialNumber = "SIM0001";
+    std::uint32_t faults = 0; // SimFaultFlag bits of the faults committed on its own
+    double faultRate = 0.0;   // such faults per second, on average
 
     static constexpr int MaxChips = 4;
     static constexpr int MaxResetRetries = 16;
     static constexpr double MaxActivity = 1.0e7;
+    static constexpr double MaxFaultRate = 1000.0;
 };
 
 // The config with every out-of-range value replaced by its default.
@@ -54,7 +84,46 @@ inline SimulatorConfig sanitized(SimulatorConfig config) {
         config.wireRate = defaults.wireRate;
     if (config.serialNumber.empty() || config.serialNumber.size() > 16)
         config.serialNumber = defaults.serialNumber;
+    if (!(config.faultRate >= 0.0 && config.faultRate <= SimulatorConfig::MaxFaultRate))
+        config.faultRate = defaults.faultRate;
+    config.faults &= SimFaultAll;
     return config;
+}
+
+// A list of fault names separated by commas or blanks ("drop, cut, unplug"), or "all", or
+// "none"; case-insensitive. Returns false and leaves `faults` alone when a name is unknown.
+inline bool parseSimFaults(std::string_view text, std::uint32_t& faults) {
+    std::uint32_t parsed = 0;
+    std::string word;
+    auto take = [&]() {
+        if (word.empty())
+            return true;
+        bool known = word == "none";
+        if (word == "all") {
+            parsed |= SimFaultAll;
+            known = true;
+        }
+        for (const SimFaultName& entry : SimFaultNames) {
+            if (word == entry.name) {
+                parsed |= entry.flag;
+                known = true;
+            }
+        }
+        word.clear();
+        return known;
+    };
+    for (char c : text) {
+        if (c == ',' || c == ' ' || c == '\t') {
+            if (!take())
+                return false;
+            continue;
+        }
+        word += static_cast<char>((c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c);
+    }
+    if (!take())
+        return false;
+    faults = parsed;
+    return true;
 }
 
 // Names as written in settings.ini: "Am-241", "Co-57", "Cs-137" (case-insensitive, the hyphen

@@ -52,3 +52,31 @@ TEST(SimulatorSettings, badOrOutOfRangeValues_fallBackToDefaults) {
     EXPECT_EQ(config.chips, defaults.chips);
     EXPECT_EQ(config.seed, defaults.seed);
 }
+
+TEST(SimulatorSettings, faultKeys_kindsAndRateOrNoneWhenBad) {
+    TempDir dir;
+    const std::string path = dir.file("settings.ini");
+    struct Case {
+        const char* faults;
+        const char* rate;
+        std::uint32_t kinds;
+        double perSecond;
+    };
+    const Case cases[] = {
+        {"drop, cut  Unplug", "0.5", SimFaultDrop | SimFaultCut | SimFaultUnplug, 0.5},
+        {"ALL", "2", SimFaultAll, 2.0},
+        {"none", "1", 0, 1.0},
+        {"drop,typo", "1", 0, 1.0}, // one unknown name: none at all rather than a guess
+        {"error", "-1", SimFaultError, 0.0},
+        {"silence,wrongcode", "5000", SimFaultSilence | SimFaultWrongCode, 0.0}, // above the limit
+        {"corrupt insert", "fast", SimFaultCorrupt | SimFaultInsert, 0.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.faults);
+        writeText(path,
+                  std::string("[Simulator]\nFaults=") + c.faults + "\nFaultRate=" + c.rate + "\n");
+        const SimulatorConfig config = loadSimulatorConfig(path);
+        EXPECT_EQ(config.faults, c.kinds);
+        EXPECT_EQ(config.faultRate, c.perSecond);
+    }
+}

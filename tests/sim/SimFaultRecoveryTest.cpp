@@ -103,6 +103,46 @@ TEST_F(SimFaultRecovery, damagedPulses_measurementRecoversAndGoesOn) {
     EXPECT_EQ(QueueDepth(link), 0u);
 }
 
+TEST_F(SimFaultRecovery, scheduledFaults_measurementGoesOnAndAPulledCableComesBack) {
+    SimulatorConfig config;
+    config.faults = SimFaultAll & ~SimFaultUnplug;
+    config.faultRate = 0.5;
+    open(config);
+    ASSERT_TRUE(SetBiasVoltage(link, 1));
+    ASSERT_TRUE(ScopeConfigure(link, 2, 50, 15));
+    ASSERT_TRUE(SetupTrigger(link, 12));
+    ASSERT_TRUE(SetupIntervalTimer(link, 0.1, 16));
+    ASSERT_TRUE(StartWaitingForTrigger(link));
+    // Up to ten pulses a second; a fault costs a few of them, never the measurement.
+    for (int window = 0; window < 10; ++window) {
+        const std::uint64_t before = hookLog().pulses;
+        receiveFor(3.0);
+        EXPECT_GT(hookLog().pulses, before) << "window " << window;
+    }
+    EXPECT_GE(hookLog().pulses, 150u);
+    EXPECT_GE(sim->stats().faultsScheduled, 5u);
+    EXPECT_TRUE(reported("Resynchronization OK"));
+
+    config.faults = SimFaultUnplug;
+    config.faultRate = 0.1;
+    open(config);
+    for (int second = 0; second < 200 && sim->pluggedIn(); ++second) {
+        receiveFor(1.0);
+    }
+    ASSERT_FALSE(sim->pluggedIn());
+    EXPECT_TRUE(reported("Can't determine queue depth"));
+    EXPECT_EQ(ListInterfaces(Medipix2Any, nullptr, 0), 0);
+    clock.advance(SimulatedInterface::ScheduledUnplugSeconds);
+    EXPECT_EQ(ListInterfaces(Medipix2Any, nullptr, 0), 1);
+    DeviceLink closer(descr);
+    CloseInterface(closer, true);
+    descr = OpenInterface(description.c_str(), true, false);
+    ASSERT_NE(descr, nullptr);
+    link.Attach(descr);
+    EXPECT_EQ(descr->chipCount, 1);
+    EXPECT_TRUE(SetBiasVoltage(link, 0)) << link.text;
+}
+
 TEST_F(SimFaultRecovery, unplug_everyOperationFailsWithoutHanging_replugAndReopenWorks) {
     sim->unplug();
     const double start = clock.now();

@@ -3,6 +3,7 @@
 
 #include "encodings/Encodings.h"
 #include "sim/ChipBoard.h"
+#include "sim/FaultSchedule.h"
 #include "sim/PulseShape.h"
 #include "sim/SimFaults.h"
 #include "sim/SimRandom.h"
@@ -336,6 +337,32 @@ TEST(FaultInjector, stopAnswering_silencesCountedCommandsOrAllUntilCleared) {
     faults.clear();
     EXPECT_FALSE(faults.silent());
     EXPECT_FALSE(faults.silenceCommand());
+}
+
+TEST(FaultSchedule, faultsComeAtTheRateAndOfTheListedKindsOnly) {
+    FaultSchedule schedule(SimFaultDrop | SimFaultUnplug, 10.0, 3);
+    std::map<std::uint32_t, int> kinds;
+    int faults = 0;
+    for (double t = 0; t < 100; t += 0.01) {
+        std::uint32_t kind = 0;
+        SimFault fault;
+        while (schedule.due(t, kind, fault)) {
+            ++kinds[kind];
+            ++faults;
+            if (kind == SimFaultDrop) {
+                EXPECT_EQ(fault.kind, SimFaultKind::DropBytes);
+            }
+        }
+    }
+    EXPECT_NEAR(faults, 1000, 100);
+    EXPECT_EQ(kinds.size(), 2u);
+    EXPECT_GT(kinds[SimFaultUnplug], 0);
+
+    std::uint32_t kind = 0;
+    SimFault fault;
+    FaultSchedule noKinds(0, 10.0, 1);
+    FaultSchedule noRate(SimFaultDrop, 0.0, 1);
+    EXPECT_FALSE(noKinds.due(1e6, kind, fault) || noRate.due(1e6, kind, fault));
 }
 
 TEST(SimulatorConfig, badValues_fallBackToDefaultsAndSourceNamesParse) {
