@@ -11,5 +11,6 @@ inline constexpr Rgb Grid{64, 64, 64}; // grid and axes
 inline constexpr Rgb LabelText{128, 128, 128};
 inline constexpr Rgb Green{0, 255, 0}; // threshold line, spectrum bars
 inline constexpr Rgb Red{255, 0, 0};   // waveform, cursor
+inline constexpr Rgb Reference{80, 160, 255}; // a spectrum opened for comparison
 
 } // namespace tarvio::graph_colours

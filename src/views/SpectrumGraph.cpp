@@ -58,8 +58,10 @@ void SpectrumGraph::draw(const Spectrum& spectrum) {
     drawRange(spectrum, firstChannel_, lastChannel_, lowCount_, highCount_);
 }
 
-void SpectrumGraph::drawRange(const Spectrum& spectrum, std::uint32_t first, std::uint32_t last,
+void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::uint32_t last,
                               std::uint32_t low, std::uint32_t high) {
+    Spectrum net;
+    const Spectrum& spectrum = shownSpectrum(live, net);
     // The channel window always lies within the histogram.
     last = std::min(last, SpectrumChannels);
     first = std::min(first, last);
@@ -67,8 +69,8 @@ void SpectrumGraph::drawRange(const Spectrum& spectrum, std::uint32_t first, std
     lastChannel_ = last;
     lowCount_ = low;
     highCount_ = high;
-    spectrumMax_ = spectrum.maxCount;
-    const std::uint32_t top = high == AutoCount ? spectrum.maxCount : high;
+    spectrumMax_ = autoTop(spectrum);
+    const std::uint32_t top = high == AutoCount ? spectrumMax_ : high;
     adoptPixelRatio();
 
     const int W = image_.width();
@@ -134,6 +136,7 @@ void SpectrumGraph::drawRange(const Spectrum& spectrum, std::uint32_t first, std
 
     image_.setPen(Green, PenStyle::Solid);
     drawBars(spectrum, first, channels, low);
+    drawReference(first, channels, low);
 
     image_.setPen(Red, PenStyle::Solid);
     cursorValue_ = spectrum.counts[static_cast<std::size_t>(cursorChannel_)];

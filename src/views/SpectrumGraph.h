@@ -4,10 +4,11 @@
 // channel axis.
 
 #include "records/Calibration.h"
-#include "views/Canvas.h"
 #include "records/Spectrum.h"
+#include "views/Canvas.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace tarvio {
 
@@ -55,6 +56,11 @@ public:
 
     void setBarDrawing(BarDrawing mode) { barDrawing_ = mode; }
 
+    // A reference spectrum, already scaled to the live one: drawn over the bars as a line, or
+    // (subtract) taken off them, never below zero. Empty: none.
+    void setReference(std::vector<double> scaled, bool subtract);
+    bool hasReference() const { return !reference_.empty(); }
+
     std::uint32_t firstChannel() const { return firstChannel_; }
     std::uint32_t lastChannel() const { return lastChannel_; }
     std::uint32_t lowCount() const { return lowCount_; }
@@ -78,6 +84,11 @@ private:
     int plotHeight() const;
     void drawBars(const Spectrum& spectrum, std::uint32_t first, std::uint32_t width,
                   std::uint32_t low);
+    // The live spectrum, or the net one in scratch when subtracting the reference.
+    const Spectrum& shownSpectrum(const Spectrum& live, Spectrum& scratch) const;
+    // The top of an automatic count axis: the spectrum's largest count, or the reference's.
+    std::uint32_t autoTop(const Spectrum& shown) const;
+    void drawReference(std::uint32_t first, std::uint32_t width, std::uint32_t low);
 
     Canvas& image_;
     double xScale_;
@@ -94,6 +105,8 @@ private:
     std::uint32_t leftMargin_ = 15;
     std::uint32_t bottomMargin_ = 15;
     BarDrawing barDrawing_ = BarDrawing::TallestPerColumn;
+    std::vector<double> reference_;
+    bool subtractReference_ = false;
 };
 
 } // namespace tarvio
