@@ -37,6 +37,7 @@ struct MonitorState {
     std::atomic<bool> running{false};
     double watchdogSeconds = DefaultWatchdogSeconds;
     DeadlockHandler deadlockHandler;
+    std::function<void()> rescue;
 };
 
 MonitorState& state() {
@@ -138,6 +139,7 @@ bool StopMonitor() {
     }
     const double limit = s.watchdogSeconds;
     const DeadlockHandler handler = s.deadlockHandler;
+    const std::function<void()> rescue = s.rescue;
     guard.unlock();
 
     PrecisionClock& clock = PrecisionClock::instance();
@@ -145,6 +147,9 @@ bool StopMonitor() {
     while (s.running.load(std::memory_order_acquire)) {
         timeSource().sleepFor(StopPoll);
         if (clock.Now() - t0 > limit) {
+            if (rescue) {
+                rescue();
+            }
             if (handler) {
                 handler();
             } else {
@@ -165,6 +170,12 @@ bool StopMonitor() {
 
 bool MonitorRunning() {
     return state().running.load(std::memory_order_acquire);
+}
+
+void SetMonitorRescue(std::function<void()> rescue) {
+    MonitorState& s = state();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    s.rescue = std::move(rescue);
 }
 
 void SetMonitorWatchdog(double limitSeconds, DeadlockHandler handler) {

@@ -28,4 +28,9 @@ constexpr double DefaultWatchdogSeconds = 20.0;
 // Replaces the watchdog's limit and handler (tests); an empty handler restores the default.
 void SetMonitorWatchdog(double limitSeconds, DeadlockHandler handler);
 
+// Runs on the stopping thread once the watchdog's limit has passed, before its handler ends
+// the process: the program's last chance to save what it holds. It must not wait for a lock
+// the stuck thread may hold. Empty: none.
+void SetMonitorRescue(std::function<void()> rescue);
+
 } // namespace tarvio

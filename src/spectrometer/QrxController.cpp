@@ -11,8 +11,11 @@
 #include "spectrometer/Monitor.h"
 #include "spectrometer/ScopeDecoding.h"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace tarvio {
 
@@ -207,6 +210,20 @@ void TQrxController::Snapshot(PulseBuffer& pulseCopy, Spectrum& spectrumCopy) co
     QrxControllerCriticalSection lock(*this);
     pulseCopy.copyFrom(pulse);
     spectrumCopy.copyFrom(spectrum);
+}
+
+bool TQrxController::TrySnapshot(Spectrum& spectrumCopy, double timeoutSeconds) const {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration<double>(std::max(timeoutSeconds, 0.0));
+    while (!dataLock_.TryEnter()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    spectrumCopy.copyFrom(spectrum);
+    dataLock_.Leave();
+    return true;
 }
 
 void TQrxController::ClearRecords() {

@@ -87,6 +87,9 @@ public:
 
     // Copies the last pulse and the spectrum under the data lock.
     void Snapshot(PulseBuffer& pulseCopy, Spectrum& spectrumCopy) const;
+    // Copies the spectrum unless the data lock stays taken for timeoutSeconds: a last save
+    // while another thread may hold the lock for good. Returns whether it copied.
+    bool TrySnapshot(Spectrum& spectrumCopy, double timeoutSeconds) const;
     // Clears the last pulse and the spectrum under the data lock.
     void ClearRecords();
 

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace tarvio;
@@ -250,4 +251,27 @@ TEST_F(ControllerTest, destroyedWhileMeasuring_stopsThreadAndLogsClose) {
     EXPECT_FALSE(MonitorRunning());
     EXPECT_TRUE(log.contains("Device " + First + " closed."));
     EXPECT_FALSE(device->isOpen());
+}
+
+TEST_F(ControllerTest, trySnapshot_givesUpWhileAnotherThreadHoldsTheDataLock) {
+    {
+        QrxControllerCriticalSection lock(*controller);
+        controller->spectrum.addCount(7);
+    }
+    std::atomic<bool> held{false};
+    std::atomic<bool> release{false};
+    std::thread holder([&] {
+        QrxControllerCriticalSection lock(*controller);
+        held = true;
+        while (!release.load())
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    });
+    while (!held.load())
+        std::this_thread::yield();
+    Spectrum copy;
+    EXPECT_FALSE(controller->TrySnapshot(copy, 0.02));
+    release = true;
+    holder.join();
+    ASSERT_TRUE(controller->TrySnapshot(copy, 0.0));
+    EXPECT_EQ(copy.counts[7], 1u);
 }

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <fstream>
 #include <string>
+#include <vector>
 
 using namespace tarvio;
 using namespace tarvio::test;
@@ -83,11 +84,24 @@ TEST(Monitor, threadStuckPastTwentySeconds_firesWatchdogOnce) {
         ASSERT_TRUE(eventually([&] { return stuck.load(); }));
 
         const double t0 = PrecisionClock::instance().Now();
+        // The rescue comes first and can still copy the spectrum the stuck thread counted.
+        std::vector<std::string> order;
+        std::uint32_t rescued = 0;
+        SetMonitorRescue([&] {
+            order.push_back("rescue");
+            Spectrum copy;
+            if (controller.TrySnapshot(copy, 1.0))
+                rescued = copy.maxCount;
+        });
         SetMonitorWatchdog(DefaultWatchdogSeconds, [&] {
+            order.push_back("handler");
             firedAfter = PrecisionClock::instance().Now() - t0;
             ++deadlocks;
         });
         EXPECT_FALSE(StopMonitor());
+        SetMonitorRescue({});
+        EXPECT_EQ(order, (std::vector<std::string>{"rescue", "handler"}));
+        EXPECT_EQ(rescued, 1u);
         EXPECT_EQ(deadlocks.load(), 1);
         EXPECT_GT(firedAfter, 20.0);
         EXPECT_LT(firedAfter, 20.5);
