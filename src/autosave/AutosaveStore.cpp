@@ -1,0 +1,140 @@
+#include "autosave/AutosaveStore.h"
+
+#include "formats/FormatText.h"
+#include "formats/N42Format.h"
+#include "formats/SpectrumFiles.h"
+#include "records/AtomicFile.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tarvio {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view Prefix = "autosave-";
+constexpr std::string_view Suffix = ".n42";
+// A temporary file this old was left by a write that never finished.
+constexpr auto StaleTemporary = std::chrono::minutes(10);
+
+bool endsWith(std::string_view text, std::string_view end) {
+    return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+struct Entry {
+    fs::file_time_type written;
+    fs::path path;
+};
+
+// Our autosaves, newest first.
+std::vector<Entry> autosaves(const std::string& folder) {
+    std::vector<Entry> entries;
+    std::error_code error;
+    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(Prefix, 0) != 0 || !endsWith(name, Suffix))
+            continue;
+        std::error_code timeError;
+        const auto written = fs::last_write_time(it->path(), timeError);
+        if (!timeError && it->is_regular_file(timeError))
+            entries.push_back({written, it->path()});
+    }
+    std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        return a.written != b.written ? a.written > b.written : a.path > b.path;
+    });
+    return entries;
+}
+
+} // namespace
+
+AutosaveStore::AutosaveStore(std::string folder) : folder_(std::move(folder)) {}
+
+std::string AutosaveStore::defaultFolder() {
+    // Only an absolute XDG_DATA_HOME counts; a relative one is to be ignored.
+    const char* xdg = std::getenv("XDG_DATA_HOME");
+    std::string base;
+    if (xdg && xdg[0] == '/') {
+        base = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        if (!home || home[0] == '\0') {
+            const passwd* user = ::getpwuid(::getuid());
+            home = user && user->pw_dir ? user->pw_dir : "/tmp";
+        }
+        base = std::string(home) + "/.local/share";
+    }
+    return base + "/tarvio2/autosave";
+}
+
+std::string AutosaveStore::fileFor(std::int64_t startUtcMs) const {
+    std::string stamp = utcText(startUtcMs);
+    stamp.erase(
+        std::remove_if(stamp.begin(), stamp.end(), [](char c) { return c == '-' || c == ':'; }),
+        stamp.end());
+    return (fs::path(folder_) /
+            (std::string(Prefix) + stamp + "-" + std::to_string(::getpid()) + std::string(Suffix)))
+        .string();
+}
+
+SaveResult AutosaveStore::write(const std::string& path, const MeasuredSpectrum& spectrum) {
+    std::error_code error;
+    fs::create_directories(folder_, error);
+    if (error)
+        return SaveResult::failure("Unable to create the autosave folder " + folder_ + ": " +
+                                   error.message());
+    const SaveResult saved = writeFileAtomically(path, writeN42(spectrum));
+    if (saved)
+        prune();
+    return saved;
+}
+
+std::optional<AutosaveStore::Unfinished>
+AutosaveStore::newestUnfinished(std::string* problem) const {
+    const std::vector<Entry> entries = autosaves(folder_);
+    if (entries.empty())
+        return std::nullopt;
+    ReadResult read = readSpectrumFile(entries.front().path.string());
+    if (!read) {
+        if (problem)
+            *problem = read.error;
+        return std::nullopt;
+    }
+    const auto& remarks = read.spectrum->remarks;
+    if (read.spectrum->measurement.ended ||
+        std::find(remarks.begin(), remarks.end(), RestoredRemark) != remarks.end())
+        return std::nullopt;
+    return Unfinished{entries.front().path.string(), std::move(*read.spectrum)};
+}
+
+SaveResult AutosaveStore::markRestored(const Unfinished& restored) {
+    MeasuredSpectrum marked = restored.spectrum;
+    marked.remarks.emplace_back(RestoredRemark);
+    return writeFileAtomically(restored.path, writeN42(marked));
+}
+
+void AutosaveStore::prune() const {
+    const std::vector<Entry> entries = autosaves(folder_);
+    std::error_code error;
+    for (std::size_t i = KeptFiles; i < entries.size(); ++i)
+        fs::remove(entries[i].path, error);
+
+    const auto now = fs::file_time_type::clock::now();
+    for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind("." + std::string(Prefix), 0) != 0 || !endsWith(name, ".tmp"))
+            continue;
+        std::error_code timeError;
+        const auto written = fs::last_write_time(it->path(), timeError);
+        if (!timeError && now - written > StaleTemporary)
+            fs::remove(it->path(), timeError);
+    }
+}
+
+} // namespace tarvio
