@@ -7,8 +7,11 @@
 #include "app/ImageView.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmSettings.h"
+#include "app/WindowAutosave.h"
+#include "spectrometer/Monitor.h"
 #include "spectrometer/QrxController.h"
 #include "views/PulseGraph.h"
+#include "views/ReferenceOverlay.h"
 #include "views/SpectrumGraph.h"
 
 #include <QAction>
@@ -60,6 +63,8 @@ TfrmMain::TfrmMain(std::string settingsFile, QWidget* parent)
       logInbox_(std::make_shared<LogInbox>()) {
     setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
     createControls();
+    createFileMenu();
+    createAutosave();
     imgSpectrum->setCursor(Qt::CrossCursor);
 
     logFlushTimer_ = new QTimer(this);
@@ -90,6 +95,7 @@ TfrmMain::~TfrmMain() {
     deviceOpened_ = false;
     tmrGraphs->stop();
     logInbox_->setWake({});
+    SetMonitorRescue({});
     controller_.reset();
     pulseGraph_.reset();
     spectrumGraph_.reset();
@@ -189,6 +195,7 @@ void TfrmMain::btnCloseDeviceClick() {
     // A lost interface has no measurement left to stop.
     if (!controller_->interfaceLost())
         controller_->StopMeasurement();
+    autosaveEnd();
     controller_->Close();
     deviceOpened_ = false;
     if (cmbDevices->count() >= 2)

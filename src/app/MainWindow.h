@@ -9,6 +9,8 @@
 
 #include "app/LogInbox.h"
 #include "app/ZoomBand.h"
+#include "records/EnergyCalibration.h"
+#include "records/Measurement.h"
 #include "records/PulseBuffer.h"
 #include "records/Spectrum.h"
 #include "settings/Settings.h"
@@ -45,6 +47,9 @@ namespace tarvio {
 class ClientArea;
 class ImageView;
 class PulseGraph;
+struct MeasuredSpectrum;
+struct ReferenceSpectrum;
+struct WindowAutosave;
 class SpectrumGraph;
 class TQrxController;
 class TfrmCalibrate;
@@ -67,8 +72,9 @@ public:
     // The dialogs belong to the application and are created after this window.
     void setDialogs(TfrmSettings* settings, TfrmCalibrate* calibrate);
 
-    // Chooses the file for Save Spectrum; returns an empty string when the operator cancels.
-    // The default runs dlgSave; tests put their own in its place.
+    // Chooses the file in one of the window's file dialogs (Save Spectrum, Save Spectrum As,
+    // Open Spectrum); returns an empty string when the operator cancels. The default runs
+    // the dialog; tests put their own in its place.
     using SaveFileChooser = std::function<QString(QFileDialog& dialog)>;
     void setSaveFileChooser(SaveFileChooser chooser);
 
@@ -112,6 +118,25 @@ public:
     void tbBiasChange();
     void btnSetBiasClick();
     void chbBiasOnClick();
+
+    // Spectrum files (MainWindowFiles.cpp): save with metadata, open a reference to compare
+    // with or subtract.
+    void miSaveSpectrumAsClick();
+    void miOpenSpectrumClick();
+    void miSubtractReferenceClick();
+    void miClearReferenceClick();
+    // What Save Spectrum As writes: the spectrum now, with its measurement and calibration.
+    MeasuredSpectrum currentRecord() const;
+
+    // Autosave and recovery (MainWindowAutosave.cpp). The offer comes once the window shows:
+    // the newest autosave of a measurement that never ended, restored on Yes.
+    void offerRestore();
+    const std::string& autosaveFolder() const;
+    void setAutosaveFolder(std::string folder);
+    // Minutes from [Autosave] in settings.ini; tests set milliseconds. 0 switches it off.
+    void setAutosaveIntervalMs(int milliseconds);
+    // Writes the running measurement's autosave now; ended marks it as finished.
+    void autosaveNow(bool ended);
 
     // Spectrum navigation; positions in image pixels, buttons as held at the event.
     void imgSpectrumMouseDown(int x, int y, Qt::MouseButtons buttons);
@@ -170,6 +195,24 @@ private:
     bool showLogBatch(std::size_t maxLines);
     // Runs a handler inside the error-box boundary.
     template <class Handler> void guarded(Handler&& handler);
+    void createFileMenu();
+    // The measurement and energy axis the record carries (a restored one until the next Start).
+    MeasurementInfo currentMeasurement() const;
+    std::optional<EnergyCalibration> currentCalibration() const;
+    // The tab-separated file of Save Spectrum, channel or keV form as Calibrated says.
+    void saveSpectrumText(const std::string& path);
+    // Draws the spectrum graph with the reference and writes the cursor's channel and count.
+    void drawSpectrumGraph(const Spectrum& spectrum);
+    // The same from the controller's records, also without an interface.
+    void showSpectrumNow();
+    // The restored autosave until the next Start, or none.
+    const MeasuredSpectrum* restoredRecord() const;
+    // Hands the reference, scaled to the live spectrum, to the graph.
+    void applyReference(const Spectrum& live);
+    void createAutosave();
+    // A new measurement begins or ends: its autosave file and timer.
+    void autosaveBegin();
+    void autosaveEnd();
 
     // Fields, in the order the window's data model gives them.
     std::unique_ptr<TQrxController> controller_;
@@ -196,12 +239,18 @@ private:
     // next time; none until the operator moves, resizes or maximises it.
     QRect openedAt_;
     std::optional<WindowPlacement> placement_;
+    std::unique_ptr<ReferenceSpectrum> reference_;
+    std::unique_ptr<WindowAutosave> autosave_;
 
     // Controls (owned by Qt through their parents).
     ClientArea* client_ = nullptr;
     QMenuBar* MainMenu1 = nullptr;
     QAction* miSaveSpectrum = nullptr;
     QAction* miSettings = nullptr;
+    QAction* miSaveSpectrumAs = nullptr;
+    QAction* miOpenSpectrum = nullptr;
+    QAction* miSubtractReference = nullptr;
+    QAction* miClearReference = nullptr;
     QGroupBox* GroupBox1 = nullptr;
     QComboBox* cmbDevices = nullptr;
     QPushButton* btnOpenDevice = nullptr;
@@ -242,6 +291,8 @@ private:
     QScrollBar* sbVer = nullptr;
     QTimer* tmrGraphs = nullptr;
     QFileDialog* dlgSave = nullptr;
+    QFileDialog* dlgSaveAs = nullptr;
+    QFileDialog* dlgOpen = nullptr;
 };
 
 } // namespace tarvio

@@ -1,8 +1,8 @@
 // Start, Stop and Single, the 100 ms refresh of both graphs and Save Spectrum.
 
-#include "settings/AppError.h"
 #include "app/ImageView.h"
 #include "app/MainWindow.h"
+#include "app/SaveFailure.h"
 #include "settings/NumberFormat.h"
 #include "spectrometer/QrxController.h"
 #include "views/PulseGraph.h"
@@ -31,6 +31,7 @@ constexpr std::int32_t SampleCountIfNotANumber = 450;
 void TfrmMain::btnStartClick() {
     if (!deviceOpened_)
         return;
+    autosaveBegin();
     // A new measurement starts from an empty spectrum.
     controller_->ClearRecords();
     const std::int32_t typed =
@@ -48,6 +49,7 @@ void TfrmMain::btnStopClick() {
         return;
     controller_->StopMeasurement();
     tmrGraphs->stop();
+    autosaveEnd();
 }
 
 void TfrmMain::Button1Click() {
@@ -81,16 +83,12 @@ void TfrmMain::drawGraphs() {
     const PulseBuffer& pulse = shownFrame_->pulse;
     const Spectrum& spectrum = shownFrame_->spectrum;
     pulseGraph_->draw(pulse, thresholdVolts_, chbInverted->isChecked(), chbAutoScale->isChecked());
-    spectrumGraph_->setCalibrated(chbCalibrated->isChecked());
-    spectrumGraph_->draw(spectrum);
-    lblChannel->setText(QStringLiteral("Channel: %1 Value: %2")
-                            .arg(spectrumGraph_->cursorChannel())
-                            .arg(spectrumGraph_->cursorValue()));
     imgPulse->update();
-    imgSpectrum->update();
+    drawSpectrumGraph(spectrum);
 }
 
 void TfrmMain::interfaceLost() {
+    autosaveEnd(); // the measurement ended with every pulse that arrived
     if (!tmrGraphs->isActive())
         return;
     tmrGraphsTimer();
@@ -101,22 +99,19 @@ void TfrmMain::miSaveSpectrumClick() {
     const QString chosen = chooseSaveFile_(*dlgSave);
     if (chosen.isEmpty())
         return;
+    saveSpectrumText(QDir::toNativeSeparators(chosen).toStdString());
+}
+
+void TfrmMain::saveSpectrumText(const std::string& path) {
     // The spectrum as it is now, copied under the data lock and written after it is left.
     PulseBuffer pulse;
     Spectrum spectrum;
     controller_->Snapshot(pulse, spectrum);
-
-    const std::string path = QDir::toNativeSeparators(chosen).toStdString();
-    const SaveResult saved =
-        chbCalibrated->isChecked()
-            ? spectrum.saveCalibratedText(path, spectrumGraph_->point1, spectrumGraph_->point2)
-            : spectrum.saveText(path);
-    if (saved)
-        return;
-    // The operator must learn which file was not written and why.
-    if (saved.error.find(path) != std::string::npos)
-        throw AppError(saved.error);
-    throw AppError("The spectrum was not saved to " + path + ". " + saved.error);
+    throwIfNotSaved(chbCalibrated->isChecked() ? spectrum.saveCalibratedText(
+                                                     path, spectrumGraph_->point1,
+                                                     spectrumGraph_->point2)
+                                               : spectrum.saveText(path),
+                    path);
 }
 
 } // namespace tarvio

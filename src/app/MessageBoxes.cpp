@@ -19,6 +19,8 @@ QMessageBox::Icon toQt(BoxIcon icon) {
         return QMessageBox::Warning;
     case BoxIcon::Information:
         return QMessageBox::Information;
+    case BoxIcon::Question:
+        return QMessageBox::Question;
     case BoxIcon::Critical:
         break;
     }
@@ -26,19 +28,34 @@ QMessageBox::Icon toQt(BoxIcon icon) {
 }
 
 void showQtBox(const BoxRequest& request) {
-    QMessageBox box(toQt(request.icon), request.caption, request.text, QMessageBox::Ok,
+    const bool question = request.answer != nullptr;
+    QMessageBox box(toQt(request.icon), request.caption, request.text,
+                    question ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
                     request.parent);
-    box.exec();
+    if (question)
+        box.setDefaultButton(QMessageBox::Yes);
+    const int result = box.exec();
+    if (question)
+        *request.answer = result == QMessageBox::Yes;
+}
+
+void present(const BoxRequest& request) {
+    if (presenter())
+        presenter()(request);
+    else
+        showQtBox(request);
 }
 
 } // namespace
 
 void showMessageBox(QWidget* parent, BoxIcon icon, const QString& caption, const QString& text) {
-    const BoxRequest request{parent, icon, caption, text};
-    if (presenter())
-        presenter()(request);
-    else
-        showQtBox(request);
+    present(BoxRequest{parent, icon, caption, text});
+}
+
+bool askQuestion(QWidget* parent, const QString& caption, const QString& text) {
+    bool yes = false;
+    present(BoxRequest{parent, BoxIcon::Question, caption, text, &yes});
+    return yes;
 }
 
 void showErrorBox(QWidget* parent, const QString& text) {

@@ -10,19 +10,23 @@ class QWidget;
 
 namespace tarvio {
 
-enum class BoxIcon { Critical, Warning, Information };
+enum class BoxIcon { Critical, Warning, Information, Question };
 
 struct BoxRequest {
     QWidget* parent = nullptr; // may be none: a box of its own, centred on the screen
     BoxIcon icon = BoxIcon::Critical;
     QString caption;
     QString text;
+    bool* answer = nullptr; // a question: Yes sets it to true, No leaves it false
 };
 
 using MessageBoxPresenter = std::function<void(const BoxRequest&)>;
 
 // Shows a modal box with an OK button. GUI thread only.
 void showMessageBox(QWidget* parent, BoxIcon icon, const QString& caption, const QString& text);
+
+// Asks with Yes (the default) and No; true for Yes. GUI thread only.
+bool askQuestion(QWidget* parent, const QString& caption, const QString& text);
 
 // The application's error box: the program's name as caption, the error icon, OK.
 void showErrorBox(QWidget* parent, const QString& text);

@@ -20,8 +20,14 @@ namespace tarvio::test {
 
 class BoxRecorder {
 public:
-    BoxRecorder() : scope_([this](const BoxRequest& request) { boxes.push_back(request); }) {}
+    BoxRecorder()
+        : scope_([this](const BoxRequest& request) {
+              boxes.push_back(request);
+              if (request.answer)
+                  *request.answer = answerYes;
+          }) {}
     std::vector<BoxRequest> boxes;
+    bool answerYes = false; // how a question is answered
 
 private:
     ScopedMessageBoxPresenter scope_;

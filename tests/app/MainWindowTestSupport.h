@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -29,7 +30,11 @@ namespace tarvio::test {
 
 class MainWindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { removeAllBackends(); }
+    void SetUp() override {
+        removeAllBackends();
+        // Autosaves go to the test's own folder, never to the user's.
+        ::setenv("XDG_DATA_HOME", dir.file("data").c_str(), 1);
+    }
 
     void TearDown() override {
         closeWindow();
