@@ -3,6 +3,7 @@
 // pulse. The refresh draws both ten times a second.
 
 #include "views/PulseGraph.h"
+#include "views/ReferenceOverlay.h"
 #include "views/SpectrumGraph.h"
 #include "views/qt/QtCanvas.h"
 
@@ -11,6 +12,7 @@
 
 #include <cmath>
 #include <random>
+#include <vector>
 
 using namespace tarvio;
 
@@ -29,6 +31,10 @@ Spectrum realisticSpectrum() {
         s.maxCount = std::max(s.maxCount, s.counts[c]);
     }
     return s;
+}
+
+std::vector<std::uint64_t> measured(const Spectrum& s) {
+    return {s.counts.begin(), s.counts.end()};
 }
 
 void drawSpectrum(benchmark::State& state, BarDrawing mode, int width = 321, int height = 273) {
@@ -57,6 +63,29 @@ void BM_SpectrumFullView_TallestPerColumn_1920x1080(benchmark::State& state) {
     drawSpectrum(state, BarDrawing::TallestPerColumn, 1920, 1080);
 }
 
+// The refresh with an opened reference: scaled anew at every tick, then drawn over the bars
+// or taken off them.
+void drawWithReference(benchmark::State& state, bool subtract) {
+    const Spectrum spectrum = realisticSpectrum();
+    const Spectrum background = realisticSpectrum();
+    const ReferenceSpectrum reference{measured(background), 600.0};
+    QtCanvas canvas(321, 273);
+    SpectrumGraph graph(canvas);
+    for (auto _ : state) {
+        const ReferenceScale scale = referenceScale(reference, 300.0, totalCounts(spectrum));
+        graph.setReference(scaledReference(reference, scale.factor), subtract);
+        graph.draw(spectrum);
+        benchmark::DoNotOptimize(canvas.image().constBits());
+    }
+}
+
+void BM_SpectrumWithReference_Overlay(benchmark::State& state) {
+    drawWithReference(state, false);
+}
+void BM_SpectrumWithReference_Subtracted(benchmark::State& state) {
+    drawWithReference(state, true);
+}
+
 void BM_Pulse450Samples(benchmark::State& state) {
     PulseBuffer pulse;
     for (std::uint16_t i = 0; i < MaxPulseSamples; ++i)
@@ -76,6 +105,8 @@ void BM_Pulse450Samples(benchmark::State& state) {
 BENCHMARK(BM_SpectrumFullView_TallestPerColumn)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumFullView_EveryChannel)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumFullView_TallestPerColumn_1920x1080)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpectrumWithReference_Overlay)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpectrumWithReference_Subtracted)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Pulse450Samples)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {

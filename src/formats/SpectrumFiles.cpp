@@ -34,7 +34,8 @@ std::string_view withoutBom(std::string_view text) {
 
 // The whole file, or why not.
 bool readWholeFile(const std::string& path, std::string& text, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer, for ever if none comes.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         error = std::strerror(errno);
         return false;

@@ -15,6 +15,7 @@
 
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -83,6 +84,18 @@ protected:
         Widget* widget = window->findChild<Widget*>(QString::fromLatin1(name));
         EXPECT_NE(widget, nullptr) << name;
         return widget;
+    }
+
+    void clickButton(const char* name) {
+        QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton);
+    }
+
+    // The controller's spectrum now, copied under its data lock.
+    Spectrum spectrumNow() const {
+        PulseBuffer pulse;
+        Spectrum spectrum;
+        window->controller().Snapshot(pulse, spectrum);
+        return spectrum;
     }
 
     QStringList logLines() {

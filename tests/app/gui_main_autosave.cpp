@@ -18,17 +18,8 @@ class MainWindowAutosave : public MainWindowTest {
 protected:
     void SetUp() override {
         MainWindowTest::SetUp();
-        addSimulator();
+        sim = addSimulator();
         createWindow();
-    }
-
-    void click(const char* name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
-
-    Spectrum spectrumNow() {
-        PulseBuffer pulse;
-        Spectrum spectrum;
-        window->controller().Snapshot(pulse, spectrum);
-        return spectrum;
     }
 
     // The one autosave in the folder, if there is exactly one.
@@ -50,12 +41,14 @@ protected:
         window->offerRestore();
         return boxes.boxes;
     }
+
+    std::shared_ptr<SimulatedInterface> sim;
 };
 
 TEST_F(MainWindowAutosave, defaultsToTheDataFolderAndFiveMinutes) {
     EXPECT_EQ(window->autosaveFolder(), dir.file("data") + "/tarvio2/autosave");
-    click("btnStart");
-    click("btnStop");
+    clickButton("btnStart");
+    clickButton("btnStop");
     // A measurement without a single autosave tick is still saved at Stop.
     const auto saved = theAutosave();
     ASSERT_TRUE(saved);
@@ -65,18 +58,30 @@ TEST_F(MainWindowAutosave, defaultsToTheDataFolderAndFiveMinutes) {
 TEST_F(MainWindowAutosave, measuringWritesUnfinishedAutosaves_stopMarksThemEnded) {
     window->setAutosaveIntervalMs(20);
     control<QCheckBox>("chbBiasOn")->setChecked(true); // pulses come with the bias on
-    click("btnStart");
+    clickButton("btnStart");
     ASSERT_TRUE(eventually([&] {
         const auto saved = theAutosave();
         return saved && saved->totalCounts() > 0;
     }));
     EXPECT_FALSE(theAutosave()->measurement.ended);
-    click("btnStop");
+    clickButton("btnStop");
     const auto saved = theAutosave();
     ASSERT_TRUE(saved);
     EXPECT_TRUE(saved->measurement.ended);
     EXPECT_EQ(saved->counts, measuredSpectrum(spectrumNow()).counts);
     EXPECT_EQ(saved->measurement.operatingPoint.interfaceDescription, simulatorName());
+}
+
+TEST_F(MainWindowAutosave, interfaceUnplugged_autosavesEveryCountedPulseAsEnded) {
+    control<QCheckBox>("chbBiasOn")->setChecked(true);
+    clickButton("btnStart");
+    ASSERT_TRUE(eventually([&] { return spectrumNow().maxCount >= 3; }));
+    sim->unplug();
+    ASSERT_TRUE(eventually([&] {
+        const auto saved = theAutosave();
+        return saved && saved->measurement.ended;
+    }));
+    EXPECT_EQ(theAutosave()->counts, measuredSpectrum(spectrumNow()).counts);
 }
 
 TEST_F(MainWindowAutosave, unfinishedAutosave_isOfferedAndRestoredOnYes_keptOnNo) {

@@ -26,22 +26,13 @@ protected:
         createWindow();
     }
 
-    void click(const char* name) { QTest::mouseClick(control<QPushButton>(name), Qt::LeftButton); }
-
     // A measurement of some pulses, stopped.
     Spectrum measure(std::uint32_t atLeast) {
         control<QCheckBox>("chbBiasOn")->setChecked(true); // pulses come with the bias on
-        click("btnStart");
+        clickButton("btnStart");
         EXPECT_TRUE(eventually([&] { return spectrumNow().maxCount >= atLeast; }));
-        click("btnStop");
+        clickButton("btnStop");
         return spectrumNow();
-    }
-
-    Spectrum spectrumNow() {
-        PulseBuffer pulse;
-        Spectrum spectrum;
-        window->controller().Snapshot(pulse, spectrum);
-        return spectrum;
     }
 
     // The next file dialog answers with path, choosing filter first when one is given.

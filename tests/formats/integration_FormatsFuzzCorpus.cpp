@@ -2,28 +2,17 @@
 // so the normal build (and its sanitizer run) exercises every reader on odd input.
 #include "FormatsFuzzTarget.h"
 
+#include "support/FuzzCorpus.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
-#include <vector>
 
 namespace tarvio {
 namespace {
 
-std::vector<std::vector<std::uint8_t>> loadCorpus() {
-    std::vector<std::vector<std::uint8_t>> inputs;
-    for (const auto& entry : std::filesystem::directory_iterator(TARVIO_FORMATS_CORPUS)) {
-        std::ifstream file(entry.path(), std::ios::binary);
-        inputs.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-    return inputs;
-}
-
 TEST(FormatsFuzzCorpus, everySeedAndItsMutations_keepTheReadersPromises) {
-    const auto corpus = loadCorpus();
+    const auto corpus = test::loadCorpus(TARVIO_FORMATS_CORPUS);
     ASSERT_GE(corpus.size(), 10u);
     for (const auto& input : corpus)
         fuzz::RunFormatsInput(input.data(), input.size());

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace tarvio {
 namespace {
@@ -73,6 +74,9 @@ TEST(SpectrumFilesOnDisk, formatFollowsTheExtension_andFailuresNameTheFile) {
               missing + ": cannot be read: No such file or directory");
     EXPECT_EQ(readSpectrumFile(dir.path().string()).error,
               dir.path().string() + ": cannot be read: not a file");
+    const std::string fifo = dir.file("fifo.n42");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(readSpectrumFile(fifo).error, fifo + ": cannot be read: not a file");
     test::writeText(dir.file("bad.csv"), "channel,counts\n0,x\n");
     EXPECT_EQ(readSpectrumFile(dir.file("bad.csv")).error,
               dir.file("bad.csv") + ": line 2: 'x' is not a whole count of zero or more");

@@ -2,28 +2,17 @@
 // normal build (and its sanitizer run) exercises every seed.
 #include "LinkFuzzTarget.h"
 
+#include "support/FuzzCorpus.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <random>
-#include <vector>
 
 namespace tarvio {
 namespace {
 
-std::vector<std::vector<std::uint8_t>> loadCorpus() {
-    std::vector<std::vector<std::uint8_t>> inputs;
-    for (const auto& entry : std::filesystem::directory_iterator(TARVIO_FUZZ_CORPUS)) {
-        std::ifstream file(entry.path(), std::ios::binary);
-        inputs.emplace_back(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-    }
-    return inputs;
-}
-
 TEST(LinkFuzzCorpus, everySeed_runsWithinTheLinkInvariants) {
-    const auto corpus = loadCorpus();
+    const auto corpus = test::loadCorpus(TARVIO_FUZZ_CORPUS);
     ASSERT_GE(corpus.size(), 20u);
     for (const auto& input : corpus) {
         fuzz::RunLinkInput(input.data(), input.size());
@@ -31,7 +20,7 @@ TEST(LinkFuzzCorpus, everySeed_runsWithinTheLinkInvariants) {
 }
 
 TEST(LinkFuzzCorpus, mutatedSeeds_runWithinTheLinkInvariants) {
-    const auto corpus = loadCorpus();
+    const auto corpus = test::loadCorpus(TARVIO_FUZZ_CORPUS);
     std::mt19937 random(20261208);
     for (int round = 0; round < 400; ++round) {
         auto input = corpus[random() % corpus.size()];
