@@ -21,6 +21,14 @@ using namespace tarvio;
 
 namespace {
 
+// A sanitizer slows every thread down many times, and the host then falls behind the wire:
+// Stop waits while the backlog is drained. The bounds hold for the program as built to run.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+constexpr double Within = 20.0;
+#else
+constexpr double Within = 1.0;
+#endif
+
 double secondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -57,10 +65,10 @@ TEST(Flood, shortPulsesAtTheHighestRate_stopAndCloseWithinASecond) {
 
             auto start = std::chrono::steady_clock::now();
             EXPECT_TRUE(controller.StopMeasurement()) << controller.link.text;
-            EXPECT_LT(secondsSince(start), 1.0);
+            EXPECT_LT(secondsSince(start), Within);
             start = std::chrono::steady_clock::now();
             controller.Close();
-            EXPECT_LT(secondsSince(start), 1.0);
+            EXPECT_LT(secondsSince(start), Within);
 
             PulseBuffer pulse;
             Spectrum spectrum;
