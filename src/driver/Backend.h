@@ -16,6 +16,7 @@ struct DriverDeviceInfo {
     std::uint32_t id = 0; // vendor id << 16 | product id
     std::string serialNumber;
     std::string description;
+    double wireBytesPerSecond = 0; // nominal rate towards the host; 0: not known
 };
 
 // One open device. Calls come from one thread at a time per device (the link lock), except

@@ -215,6 +215,19 @@ DriverStatus DriverGetDeviceInfo(DriverHandle handle, std::uint32_t* type, std::
     return DRV_OK;
 }
 
+DriverStatus DriverGetWireRate(DriverHandle handle, double* bytesPerSecond) {
+    auto d = deviceOf(handle);
+    if (!d) {
+        return DRV_INVALID_HANDLE;
+    }
+    DriverDeviceInfo info;
+    const DriverStatus status = d->deviceInfo(info);
+    if (status == DRV_OK && bytesPerSecond) {
+        *bytesPerSecond = info.wireBytesPerSecond;
+    }
+    return status;
+}
+
 DriverStatus DriverGetStatus(DriverHandle handle, std::uint32_t* rxQueue, std::uint32_t* txQueue,
                              std::uint32_t* events) {
     auto d = deviceOf(handle);

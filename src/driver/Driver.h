@@ -52,6 +52,8 @@ DriverStatus DriverSetTimeouts(DriverHandle handle, std::uint32_t readMs, std::u
 // Any pointer may be null; the texts are 64-byte buffers.
 DriverStatus DriverGetDeviceInfo(DriverHandle handle, std::uint32_t* type, std::uint32_t* id,
                                  char* serialNumber, char* description);
+// The nominal rate at which the device's bytes reach the host; 0 when it does not say.
+DriverStatus DriverGetWireRate(DriverHandle handle, double* bytesPerSecond);
 // Bytes waiting in the receive queue; the transmit count and event status are always 0.
 DriverStatus DriverGetStatus(DriverHandle handle, std::uint32_t* rxQueue, std::uint32_t* txQueue,
                              std::uint32_t* events);

@@ -361,6 +361,7 @@ DriverStatus FtdiBackend::open(const std::string& description,
         info.id = std::uint32_t{VendorId} << 16 | d.productId;
         info.serialNumber = d.serialNumber;
         info.description = d.description;
+        info.wireBytesPerSecond = nominalWireRate(ftdi->type);
         device = std::make_unique<FtdiDevice>(std::move(ftdi), std::move(info));
         return DRV_OK;
     }
@@ -436,6 +437,23 @@ std::uint32_t deviceTypeFromFtdiChip(int chipType) {
         return 9;
     default:
         return 3; // unknown
+    }
+}
+
+double nominalWireRate(int chipType) {
+    switch (chipType) {
+    case TYPE_2232H:
+    case TYPE_4232H:
+    case TYPE_232H:
+        return 8.0e6; // high-speed bridges in FIFO mode
+    case TYPE_AM:
+    case TYPE_BM:
+    case TYPE_2232C:
+    case TYPE_R:
+    case TYPE_230X:
+        return 1.0e6; // full-speed bridges
+    default:
+        return 0.0;
     }
 }
 

@@ -40,6 +40,9 @@ DriverStatus statusFromLibusb(int error);
 DriverStatus statusFromFtdiOpen(int result);
 // The device type number drivers report for a libftdi chip type.
 std::uint32_t deviceTypeFromFtdiChip(int chipType);
+// Bytes per second a libftdi chip type carries to the host at best (its data sheet's FIFO
+// figure); 0 for a type it does not know. Only the dead-time estimate uses it.
+double nominalWireRate(int chipType);
 // FTDI chips start every USB packet with two modem status bytes; removes them in place from
 // `length` bytes of back-to-back packets of `packetSize` and returns the payload length.
 std::size_t stripModemStatus(std::uint8_t* data, std::size_t length, std::size_t packetSize);

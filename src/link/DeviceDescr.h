@@ -35,6 +35,7 @@ struct DeviceDescr {
     DriverHandle handle;
     std::uint32_t deviceId = 0;
     std::uint32_t deviceType = 0;
+    double wireBytesPerSecond = 0; // what the bridge carries to the host; 0: not known
     char description[DriverTextSize] = {};
     char serialNumber[DriverTextSize] = {};
     const char* idSource = serialNumber;

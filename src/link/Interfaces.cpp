@@ -141,6 +141,8 @@ bool ConfigureInterface(DeviceDescr& descr, bool detect, bool largeCounters,
         copyText(descr.description, sizeof descr.description, description);
         Report(report, ErrorCode::Message, "Device information acquired succesfully");
         descr.SetIdSource();
+        // Only the dead-time estimate uses it; a device that does not say keeps 0.
+        DriverGetWireRate(descr.handle, &descr.wireBytesPerSecond);
     }
 
     if (!detect) {

@@ -24,6 +24,22 @@ struct MeasurementInfo {
     std::optional<double> liveSeconds;      // real time less the estimated dead time
     bool ended = true;                      // false while (or if never) stopped properly
     OperatingPoint operatingPoint;
+    // Pulses counted into the spectrum since it was cleared (single shots included).
+    std::uint64_t acceptedCount = 0;
+    // Pulses that arrived after a preset had ended the measurement: shown, not counted.
+    std::uint64_t countsAfterEnd = 0;
+    // Estimated dead time per accepted pulse of the hold-off model, seconds.
+    std::optional<double> deadTimePerPulseSeconds;
+};
+
+// When a measurement stops by itself; an empty limit is no preset.
+struct MeasurementPresets {
+    std::optional<double> realSeconds;
+    std::optional<double> liveSeconds;
+    std::optional<std::uint64_t> counts;
+
+    bool any() const { return realSeconds || liveSeconds || counts; }
+    bool operator==(const MeasurementPresets&) const = default;
 };
 
 } // namespace tarvio

@@ -1,7 +1,6 @@
 #include "sim/Acquisition.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace tarvio {
 
@@ -46,6 +45,10 @@ void Acquisition::holdUntil(double time) {
     gate_ = std::max(gate_, time);
 }
 
+void Acquisition::pulseSent(const InterfaceState& state, double sentAt) {
+    holdUntil(sentAt + state.intervalSeconds());
+}
+
 bool Acquisition::nextTrigger(const InterfaceState& state, double now, double until,
                               Trigger& trigger) {
     follow(state, now);
@@ -73,10 +76,8 @@ bool Acquisition::nextTrigger(const InterfaceState& state, double now, double un
         }
         trigger = {t, energy, amplitude, phase};
         ++triggered_;
-        if (period > 0) {
-            const double k = std::floor((t - state.armedAt) / period);
-            gate_ = std::max(gate_, state.armedAt + (k + 1) * period);
-        }
+        // Blind for the interval at least; pulseSent() adds the time on the wire.
+        gate_ = std::max(gate_, t + period);
         if (limitReached()) {
             nextPhoton_ = Never;
         }

@@ -2,9 +2,9 @@
 // When the simulated interface triggers, and on what: photons arrive from the source as a
 // Poisson process at the configured activity; a photon triggers the scope when the interface
 // is waiting for triggers, the bias is on, its amplitude reaches the discriminator threshold
-// and the trigger gate is open. The interval timer opens the gate once per interval (at most
-// one pulse per interval, intervals counted from the moment the trigger was set up), and the
-// interface keeps it shut while it is still sending the previous pulse.
+// and the trigger gate is open. After each accepted pulse the gate stays shut (a
+// non-paralysable hold-off) while the pulse goes out on the wire and then for the interval of
+// the interval timer; photons in that time are lost and do not extend it.
 
 #include "sim/ProtocolEngine.h"
 #include "sim/SimRandom.h"
@@ -36,8 +36,10 @@ public:
     // Moment of the next photon, when the interface would next have something to decide (for
     // sleeping until then); Never while it cannot trigger.
     double nextPhotonTime(const InterfaceState& state, double now);
-    // No trigger before `time` (the interface is busy sending).
+    // No trigger before `time` (the interface is stalled).
     void holdUntil(double time);
+    // The last pulse left the interface at `sentAt`: blind until the interval after it.
+    void pulseSent(const InterfaceState& state, double sentAt);
 
     // The pulse of a single shot: the next photon whatever its amplitude; with the bias off the
     // scope records the bare baseline (amplitude 0).

@@ -34,6 +34,7 @@ DriverDeviceInfo SimulatedInterface::deviceInfo() const {
     info.id = DeviceId;
     info.serialNumber = config_.serialNumber;
     info.description = description();
+    info.wireBytesPerSecond = config_.wireRate;
     return info;
 }
 
@@ -249,8 +250,8 @@ void SimulatedInterface::advance(double now) {
             return;
         }
         emitPulse(trigger, trigger.time, false);
-        // The scope digitises nothing new while the last pulse is still going out.
-        acquisition_.holdUntil(wire_.idleAt(trigger.time));
+        // The scope digitises nothing new while the pulse goes out, nor for the interval after.
+        acquisition_.pulseSent(state, wire_.idleAt(trigger.time));
     }
     // The host has stopped reading: the interface stalls, and what it would have seen by
     // now is lost.

@@ -2,11 +2,14 @@
 
 #include "driver/Driver.h"
 #include "link/CommandTable.h"
+#include "link/DeviceDescr.h"
 #include "link/InterfaceLoss.h"
 #include "link/Interfaces.h"
+#include "link/PrecisionClock.h"
 #include "link/Protocol.h"
 #include "link/Report.h"
 #include "spectrometer/Commands.h"
+#include "spectrometer/DeadTime.h"
 #include "spectrometer/InterfaceReset.h"
 #include "spectrometer/Monitor.h"
 #include "spectrometer/ScopeDecoding.h"
@@ -50,6 +53,16 @@ void lossHook(DeviceLink&, std::int32_t) {
     if (TQrxController* controller = currentController.load(std::memory_order_acquire)) {
         controller->OnInterfaceLost();
     }
+}
+
+// Steady seconds of the program's clock (a manual one in tests).
+double clockNow() {
+    return PrecisionClock::instance().Now();
+}
+
+std::int64_t utcMillisecondsNow() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
 }
 
 // A code as a character that keeps a log line whole and readable.
@@ -117,6 +130,7 @@ bool TQrxController::Open(const std::string& name) {
     StartMonitor();
     SetReportHook(&reportHook, 0);
     if (opened_) {
+        state_.set(MeasurementState::Idle);
         logLine("Device " + name + " opened.");
     } else {
         logLine("Device " + name + " could not be opened!");
@@ -128,6 +142,7 @@ void TQrxController::Close() {
     StopMonitor();
     CloseInterface(link, true);
     opened_ = false;
+    endMeasurement(MeasurementState::Idle);
     logLine("Device " + deviceName_ + " closed.");
 }
 
@@ -158,26 +173,129 @@ bool TQrxController::ConfigureScope() {
 }
 
 bool TQrxController::ArmMeasurement(double delaySeconds) {
-    return SetupTrigger(link, TriggerMode) &&
-           SetupIntervalTimer(link, delaySeconds, IntervalTimerMode);
+    if (!SetupTrigger(link, TriggerMode) ||
+        !SetupIntervalTimer(link, delaySeconds, IntervalTimerMode)) {
+        return false;
+    }
+    armedDelay_ = delaySeconds;
+    return true;
 }
 
 bool TQrxController::StartMeasurement() {
-    return StartWaitingForTrigger(link);
+    if (!StartWaitingForTrigger(link)) {
+        // A Start that did not take leaves no measurement running.
+        QrxControllerCriticalSection lock(*this);
+        if (!measurement_.running()) {
+            state_.change(MeasurementState::Measuring, MeasurementState::Idle);
+        }
+        return false;
+    }
+    const double wireRate = link.device ? link.device->wireBytesPerSecond : 0.0;
+    const double tau =
+        DeadTimePerPulse(armedDelay_.value_or(0.0), sampleCount_, wireRate, extraDeadTime_);
+    {
+        QrxControllerCriticalSection lock(*this);
+        OperatingPoint& point = measurement_.operatingPoint();
+        point.interfaceDescription = deviceName_;
+        point.chipIdentifiers = link.device ? link.device->chipIdText : "";
+        point.delaySeconds = armedDelay_;
+        point.samplesPerPulse = sampleCount_;
+        measurement_.begin(clockNow(), utcMillisecondsNow(), tau);
+    }
+    state_.set(MeasurementState::Measuring);
+    return true;
 }
 
 bool TQrxController::StopMeasurement() {
-    return StopWaitingForTrigger(link) && StopIntervalTimer(link);
+    const bool stopped = stopInterface();
+    endMeasurement(MeasurementState::Idle);
+    return stopped;
+}
+
+bool TQrxController::stopInterface() {
+    if (!StopWaitingForTrigger(link) || !StopIntervalTimer(link)) {
+        return false;
+    }
+    armedDelay_.reset();
+    return true;
+}
+
+void TQrxController::endMeasurement(MeasurementState next) {
+    {
+        QrxControllerCriticalSection lock(*this);
+        measurement_.end(clockNow());
+    }
+    if (next == MeasurementState::Idle) {
+        state_.change(MeasurementState::Measuring, next);
+    } else {
+        state_.set(next);
+    }
 }
 
 bool TQrxController::SingleShot() {
+    {
+        // A single shot after a preset counts like any pulse.
+        QrxControllerCriticalSection lock(*this);
+        measurement_.reopen();
+    }
     return SingleShotScope(link);
 }
 
 bool TQrxController::SetThreshold(double volts) {
     const std::uint16_t code = VoltsToDacCode(volts);
     ClearReport(link);
-    return SetInterfaceDac(link, ThresholdDacChannel, code);
+    if (!SetInterfaceDac(link, ThresholdDacChannel, code)) {
+        return false;
+    }
+    QrxControllerCriticalSection lock(*this);
+    measurement_.operatingPoint().thresholdVolts = volts;
+    return true;
+}
+
+void TQrxController::NoteBiasVolts(std::optional<double> volts) {
+    QrxControllerCriticalSection lock(*this);
+    measurement_.operatingPoint().biasVolts = volts;
+}
+
+void TQrxController::SetPresets(const MeasurementPresets& presets) {
+    QrxControllerCriticalSection lock(*this);
+    measurement_.setPresets(presets, clockNow(), spectrum);
+}
+
+MeasurementPresets TQrxController::Presets() const {
+    QrxControllerCriticalSection lock(*this);
+    return measurement_.presets();
+}
+
+void TQrxController::SetExtraDeadTime(double seconds) {
+    extraDeadTime_ = seconds;
+}
+
+MeasurementStatus TQrxController::PollMeasurement() {
+    MeasurementStatus status;
+    bool reached = false;
+    bool stop = false;
+    {
+        QrxControllerCriticalSection lock(*this);
+        const double now = clockNow();
+        measurement_.check(now);
+        measurement_.sample(now);
+        reached = measurement_.presetReached().has_value();
+        stop = measurement_.takeStopOwed();
+        measurement_.describe(now, status);
+    }
+    if (reached) {
+        state_.change(MeasurementState::Measuring, MeasurementState::PresetReached);
+    }
+    if (stop) {
+        stopInterface();
+    }
+    status.state = state_.get();
+    return status;
+}
+
+void TQrxController::SetStateListener(MeasurementStateCell::Listener listener) {
+    state_.setListener(std::move(listener));
 }
 
 bool TQrxController::SetBias(std::uint8_t code) {
@@ -226,10 +344,24 @@ bool TQrxController::TrySnapshot(Spectrum& spectrumCopy, double timeoutSeconds) 
     return true;
 }
 
+void TQrxController::Snapshot(PulseBuffer& pulseCopy, Spectrum& spectrumCopy,
+                              MeasurementInfo& info) const {
+    QrxControllerCriticalSection lock(*this);
+    pulseCopy.copyFrom(pulse);
+    spectrumCopy.copyFrom(spectrum);
+    info = measurement_.info(clockNow());
+}
+
+MeasurementInfo TQrxController::Measurement() const {
+    QrxControllerCriticalSection lock(*this);
+    return measurement_.info(clockNow());
+}
+
 void TQrxController::ClearRecords() {
     QrxControllerCriticalSection lock(*this);
     pulse.clear();
     spectrum.clear();
+    measurement_.clear();
 }
 
 void TQrxController::OnBackgroundMessage(DeviceLink& messageLink, QrxCommandResponse& message) {
@@ -246,14 +378,25 @@ void TQrxController::OnBackgroundMessage(DeviceLink& messageLink, QrxCommandResp
 
 void TQrxController::handleScopeData(const QrxCommandResponse& message) {
     const std::size_t length = message.count > 0 ? static_cast<std::size_t>(message.count) : 0;
+    bool presetMet = false;
     {
         QrxControllerCriticalSection lock(*this);
         ScopeMonitorReadings readings{monitorReading2_, monitorReading3_};
-        if (!AccumulateScopeData(message.data, length, pulse, spectrum, readings)) {
+        if (!DecodeScopeData(message.data, length, pulse, readings)) {
             return;
         }
         monitorReading2_ = readings.reading2;
         monitorReading3_ = readings.reading3;
+        // Only a preset needs to know when the pulse came.
+        const double now = measurement_.needsClock() ? clockNow() : 0.0;
+        if (measurement_.admit(now)) {
+            spectrum.addCount(pulse.maxSample);
+            measurement_.counted(now, spectrum);
+        }
+        presetMet = measurement_.presetReached().has_value();
+    }
+    if (presetMet) {
+        state_.change(MeasurementState::Measuring, MeasurementState::PresetReached);
     }
     if (const PulseHandler* handler = pulseHandler_.load(std::memory_order_acquire)) {
         (*handler)();
@@ -270,6 +413,8 @@ void TQrxController::OnInterfaceLost() {
     if (interfaceLost_.exchange(true, std::memory_order_acq_rel)) {
         return;
     }
+    // The record ends with what it counted; its real time stops here.
+    endMeasurement(MeasurementState::InterfaceLost);
     logLine("Device " + deviceName_ + " lost.");
     if (const auto handler = current(lostHandler_)) {
         (*handler)();

@@ -9,19 +9,29 @@
 // the two monitor readings are shared with that thread: touch them only while holding a
 // QrxControllerCriticalSection (or use Snapshot / ClearRecords, which take it).
 //
+// Beside the spectrum the controller keeps the record of the current measurement (start,
+// real and live time, counts, operating point) with its presets, under the same data lock,
+// and the measurement state behind a lock of its own. A preset is met in the pulse path or
+// by PollMeasurement; the interface is stopped by the next PollMeasurement, which the owner
+// calls periodically while measuring (the window's refresh does).
+//
 // One controller per process: the link layer's hooks reach the current one.
 
 #include "link/CommandResponse.h"
 #include "link/DeviceLink.h"
 #include "link/Locks.h"
+#include "records/Measurement.h"
 #include "records/PulseBuffer.h"
 #include "records/Spectrum.h"
+#include "spectrometer/MeasurementRecord.h"
+#include "spectrometer/MeasurementState.h"
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -65,12 +75,27 @@ public:
     // been reported through the log.
     bool ConfigureScope();                    // scope mode 2, sampleCount, final byte 15
     bool ArmMeasurement(double delaySeconds); // trigger 12, then interval timer (mode 16)
-    bool StartMeasurement();                  // start waiting for triggers
+    bool StartMeasurement();                  // start waiting for triggers; a new record
     bool StopMeasurement();                   // stop waiting for triggers, then the timer
     bool SingleShot();                        // one pulse, arriving as scope data
     bool SetThreshold(double volts);          // DAC channel 0
     bool SetBias(std::uint8_t code);          // 0 switches the bias off
     bool ReadMonitor();                       // threshold and monitor channels 2 and 3
+
+    // The presets of this and later measurements; they take effect at once.
+    void SetPresets(const MeasurementPresets& presets);
+    MeasurementPresets Presets() const;
+    // Dead time per pulse the user measured beyond the hold-off model, from the next Start.
+    void SetExtraDeadTime(double seconds);
+    // What the bias code last sent stands for, for the record (nullopt: off); the window
+    // knows the conversion.
+    void NoteBiasVolts(std::optional<double> volts);
+    // Meets the time presets, stops the interface once a preset has ended the measurement,
+    // and says where the measurement stands.
+    MeasurementStatus PollMeasurement();
+    MeasurementState measurementState() const { return state_.get(); }
+    // Hears every change of the state, on the thread that made it, with no lock held.
+    void SetStateListener(MeasurementStateCell::Listener listener);
 
     bool opened() const { return opened_; }
     // Whether the interface of the last Open has been lost: it is not polled any more, and the
@@ -87,10 +112,13 @@ public:
 
     // Copies the last pulse and the spectrum under the data lock.
     void Snapshot(PulseBuffer& pulseCopy, Spectrum& spectrumCopy) const;
+    // The same, with the record as it stands at that moment.
+    void Snapshot(PulseBuffer& pulseCopy, Spectrum& spectrumCopy, MeasurementInfo& info) const;
     // Copies the spectrum unless the data lock stays taken for timeoutSeconds: a last save
     // while another thread may hold the lock for good. Returns whether it copied.
     bool TrySnapshot(Spectrum& spectrumCopy, double timeoutSeconds) const;
-    // Clears the last pulse and the spectrum under the data lock.
+    MeasurementInfo Measurement() const;
+    // Clears the last pulse, the spectrum and the record under the data lock.
     void ClearRecords();
 
     // The hooks the link layer calls (through the current controller).
@@ -113,6 +141,9 @@ private:
     void handleScopeData(const QrxCommandResponse& message);
     // Log lines for what the driver could not say through a status (devices without access).
     void logDriverNotices();
+    bool stopInterface();
+    // Ends a running record; a measuring state goes to `next`.
+    void endMeasurement(MeasurementState next);
 
     std::string deviceName_;
     bool opened_ = false;
@@ -145,6 +176,12 @@ private:
     mutable MCriticalSection dataLock_;
     std::int32_t monitorReading2_ = 0; // guarded by dataLock_
     std::int32_t monitorReading3_ = 0; // guarded by dataLock_
+    MeasurementRecord measurement_;    // guarded by dataLock_
+
+    MeasurementStateCell state_;
+    // Window thread only: what the next record's dead time is made of.
+    std::optional<double> armedDelay_; // the interval timer, while set up
+    double extraDeadTime_ = 0.0;
 };
 
 // Holds the controller's data lock for its lifetime. Never send, receive or call a handler

@@ -11,8 +11,8 @@ constexpr unsigned TagMonitor3 = 3;
 
 } // namespace
 
-bool AccumulateScopeData(const std::uint8_t* body, std::size_t length, PulseBuffer& pulse,
-                         Spectrum& spectrum, ScopeMonitorReadings& readings) {
+bool DecodeScopeData(const std::uint8_t* body, std::size_t length, PulseBuffer& pulse,
+                     ScopeMonitorReadings& readings) {
     if (!body || length < 2) {
         return false;
     }
@@ -55,6 +55,14 @@ bool AccumulateScopeData(const std::uint8_t* body, std::size_t length, PulseBuff
     // A count beyond what arrived would show slots of an earlier pulse as this one's.
     const std::size_t shown = std::min(announced, arrived + 1);
     pulse.sampleCount = static_cast<std::uint32_t>(std::min<std::size_t>(shown, MaxPulseSamples));
+    return true;
+}
+
+bool AccumulateScopeData(const std::uint8_t* body, std::size_t length, PulseBuffer& pulse,
+                         Spectrum& spectrum, ScopeMonitorReadings& readings) {
+    if (!DecodeScopeData(body, length, pulse, readings)) {
+        return false;
+    }
     spectrum.addCount(pulse.maxSample);
     return true;
 }

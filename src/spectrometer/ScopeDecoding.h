@@ -16,10 +16,14 @@ struct ScopeMonitorReadings {
 };
 
 // Decodes the body of a scope data message (`length` bytes: a little-endian word count
-// minus one, then big-endian 16-bit words) into `pulse` and counts the pulse's largest
-// sample into `spectrum`. Only words that are actually in the body are read, so stale bytes
-// behind a short body never become samples. Returns false, changing nothing, when the body
-// is too short to hold its count.
+// minus one, then big-endian 16-bit words) into `pulse`; its height is pulse.maxSample.
+// Only words that are actually in the body are read, so stale bytes behind a short body
+// never become samples. Returns false, changing nothing, when the body is too short to hold
+// its count.
+bool DecodeScopeData(const std::uint8_t* body, std::size_t length, PulseBuffer& pulse,
+                     ScopeMonitorReadings& readings);
+
+// DecodeScopeData, then one count of the pulse's height into `spectrum`.
 bool AccumulateScopeData(const std::uint8_t* body, std::size_t length, PulseBuffer& pulse,
                          Spectrum& spectrum, ScopeMonitorReadings& readings);
 

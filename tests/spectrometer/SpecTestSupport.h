@@ -126,12 +126,13 @@ inline void openLikeTheWindow(TQrxController& controller, const std::string& nam
 }
 
 // The window's Start: bias on, clear, configure, arm, start.
-inline void startLikeTheWindow(TQrxController& controller) {
-    ASSERT_TRUE(controller.SetBias(200));
+inline void startLikeTheWindow(TQrxController& controller, double delaySeconds = 0.2,
+                               std::uint8_t biasCode = 200) {
+    ASSERT_TRUE(controller.SetBias(biasCode));
     controller.ClearRecords();
     controller.SetSampleCount(450);
     ASSERT_TRUE(controller.ConfigureScope());
-    ASSERT_TRUE(controller.ArmMeasurement(0.2));
+    ASSERT_TRUE(controller.ArmMeasurement(delaySeconds));
     ASSERT_TRUE(controller.StartMeasurement());
 }
 

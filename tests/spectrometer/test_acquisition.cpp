@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <numeric>
 #include <string>
 #include <thread>
@@ -37,6 +38,11 @@ protected:
 
     void start(SimulatorConfig config) {
         config.fastMode = true;
+        startPaced(config);
+    }
+
+    // As start(), keeping the config's pacing: triggers and bytes follow the (manual) clock.
+    void startPaced(const SimulatorConfig& config) {
         backend = SimulatedBackend::install(config);
         sim = backend->interface();
         ASSERT_NE(sim, nullptr);
@@ -54,7 +60,22 @@ protected:
         openLikeTheWindow(*controller, name);
     }
 
-    void startMeasurement() { startLikeTheWindow(*controller); }
+    void startMeasurement(double delaySeconds = 0.2, std::uint8_t biasCode = 200) {
+        startLikeTheWindow(*controller, delaySeconds, biasCode);
+    }
+
+    // Polls as the window's refresh does until the state is `state`.
+    MeasurementStatus pollUntil(MeasurementState state) {
+        MeasurementStatus status;
+        EXPECT_TRUE(eventually(
+            [&] {
+                status = controller->PollMeasurement();
+                return status.state == state;
+            },
+            60.0))
+            << MeasurementStateName(status.state);
+        return status;
+    }
 
     std::vector<std::uint64_t> hostHistogram() { return spectrumCounts(*controller); }
 
@@ -278,4 +299,154 @@ TEST_F(AcquisitionTest, unpluggedWhileMeasuring_reportedOnceEndedWithItsSpectrum
     ASSERT_TRUE(eventually([&] { return pulses.load() == before + 1; }));
     EXPECT_FALSE(controller->interfaceLost());
     EXPECT_EQ(lost.load(), 1);
+}
+
+// Dead time, live time and presets end to end: the simulated interface holds off for the
+// same time the host's model assumes, so the estimate can be checked against the activity.
+
+TEST_F(AcquisitionTest, deadTimeModel_estimatesTheActivityFromTheAcceptedPulses) {
+    SimulatorConfig config;
+    config.activity = 2000;
+    startPaced(config);
+    openFirst();
+    ASSERT_TRUE(controller->SetThreshold(0.0)); // every photon triggers
+    controller->SetPresets({std::nullopt, std::nullopt, 20000});
+    startMeasurement(0.001, 1);
+    const MeasurementStatus status = pollUntil(MeasurementState::PresetReached);
+    settle();
+
+    const double tau = 0.001 + 908 / 1.0e6;
+    ASSERT_TRUE(status.info.deadTimePerPulseSeconds);
+    EXPECT_NEAR(*status.info.deadTimePerPulseSeconds, tau, 1e-12);
+    EXPECT_EQ(status.info.acceptedCount, 20000u);
+    ASSERT_TRUE(status.rates.input && status.rates.accepted);
+    EXPECT_NEAR(*status.rates.input, 2000.0, 2000.0 * 0.03);
+    // Non-paralysable: m = n / (1 + n tau).
+    EXPECT_NEAR(*status.rates.accepted, 2000.0 / (1 + 2000.0 * tau), 2000.0 * 0.03);
+    EXPECT_FALSE(status.rates.saturated);
+    EXPECT_FALSE(sim->state().waitingForTrigger); // the preset stopped the interface
+}
+
+TEST_F(AcquisitionTest, longDelay_acceptsOnePulsePerHoldOffAndSaysItIsSaturated) {
+    startPaced(SimulatorConfig{});
+    openFirst();
+    controller->SetPresets({100.0, std::nullopt, std::nullopt});
+    startMeasurement(0.2, 1);
+    const MeasurementStatus status = pollUntil(MeasurementState::PresetReached);
+
+    EXPECT_EQ(status.presetReached, PresetKind::RealTime);
+    EXPECT_DOUBLE_EQ(*status.info.realSeconds, 100.0);
+    // One pulse per 0.2 s + transfer, plus the wait for the next photon (1/2000 s).
+    ASSERT_TRUE(status.rates.accepted && status.rates.liveFraction);
+    EXPECT_NEAR(*status.rates.accepted, 1 / (0.2 + 908 / 1.0e6 + 1 / 2000.0), 0.1);
+    EXPECT_TRUE(status.rates.saturated);
+    EXPECT_LT(*status.rates.liveFraction, 0.01);
+    EXPECT_FALSE(status.rates.input);
+}
+
+TEST_F(AcquisitionTest, countPreset_leavesExactlyNCountsWhileTheInterfaceKeepsSending) {
+    start(SimulatorConfig{});
+    openFirst();
+    controller->SetPresets({std::nullopt, std::nullopt, 1000});
+    startMeasurement();
+    // Nobody polls yet: the interface goes on sending, the spectrum stays at the preset.
+    ASSERT_TRUE(eventually([&] { return controller->Measurement().countsAfterEnd >= 50; }));
+    EXPECT_EQ(controller->measurementState(), MeasurementState::PresetReached);
+    EXPECT_EQ(total(hostHistogram()), 1000u);
+    EXPECT_TRUE(sim->state().waitingForTrigger);
+
+    const MeasurementStatus status = controller->PollMeasurement();
+    EXPECT_EQ(status.presetReached, PresetKind::Counts);
+    EXPECT_FALSE(sim->state().waitingForTrigger);
+    settle();
+    const MeasurementInfo info = controller->Measurement();
+    EXPECT_EQ(total(hostHistogram()), 1000u);
+    EXPECT_EQ(info.acceptedCount, 1000u);
+    EXPECT_EQ(info.acceptedCount + info.countsAfterEnd, sim->stats().pulsesDelivered);
+
+    // A single shot after the preset counts, and the next Start begins afresh.
+    ASSERT_TRUE(controller->ConfigureScope());
+    ASSERT_TRUE(controller->SingleShot());
+    ASSERT_TRUE(eventually([&] { return total(hostHistogram()) == 1001; }));
+    controller->SetPresets({});
+    startMeasurement();
+    EXPECT_EQ(controller->measurementState(), MeasurementState::Measuring);
+    ASSERT_TRUE(controller->StopMeasurement());
+    EXPECT_EQ(controller->measurementState(), MeasurementState::Idle);
+}
+
+TEST_F(AcquisitionTest, realTime_runsFromStartToStopOrCloseAndSingleShotsLeaveIt) {
+    SimulatorConfig config;
+    config.activity = 50; // mostly live: waits of 20 ms against a hold-off of 2 ms
+    startPaced(config);
+    openFirst();
+    // Start and stop are bracketed by clock readings: the real time lies between.
+    const double beforeStart = clock.now();
+    startMeasurement(0.001);
+    const double afterStart = clock.now();
+    ASSERT_TRUE(eventually([&] { return controller->Measurement().acceptedCount >= 20; }));
+    const double beforeStop = clock.now();
+    ASSERT_TRUE(controller->StopMeasurement());
+    const double afterStop = clock.now();
+    MeasurementInfo info = controller->Measurement();
+    ASSERT_TRUE(info.realSeconds && info.startUtcMs);
+    EXPECT_TRUE(info.ended);
+    EXPECT_GE(*info.realSeconds, beforeStop - afterStart);
+    EXPECT_LE(*info.realSeconds, afterStop - beforeStart);
+    EXPECT_EQ(info.operatingPoint.interfaceDescription, name);
+    EXPECT_EQ(info.operatingPoint.samplesPerPulse, 450u);
+    EXPECT_NEAR(*info.operatingPoint.delaySeconds, 0.001, 1e-12);
+    EXPECT_NEAR(*info.operatingPoint.thresholdVolts, controller->monitorThreshold(), 1e-12);
+
+    // The clocks stay stopped through a single shot, a close and a reopen.
+    settle();
+    const double real = *info.realSeconds;
+    const std::uint64_t counted = controller->Measurement().acceptedCount;
+    ASSERT_TRUE(controller->SingleShot());
+    ASSERT_TRUE(eventually([&] { return controller->Measurement().acceptedCount == counted + 1; }));
+    controller->Close();
+    ASSERT_TRUE(controller->Open(name));
+    info = controller->Measurement();
+    EXPECT_DOUBLE_EQ(*info.realSeconds, real);
+    EXPECT_EQ(info.acceptedCount, counted + 1);
+    EXPECT_GT(*info.liveSeconds, 0.0);
+    EXPECT_DOUBLE_EQ(*info.liveSeconds, real - (counted + 1) * *info.deadTimePerPulseSeconds);
+
+    // Close in the middle of a measurement ends its real time too.
+    const double beforeRestart = clock.now();
+    startMeasurement();
+    controller->Close();
+    const double afterClose = clock.now();
+    EXPECT_EQ(controller->measurementState(), MeasurementState::Idle);
+    info = controller->Measurement();
+    EXPECT_TRUE(info.ended);
+    const double ranFor = *info.realSeconds;
+    clock.sleepFor(5.0);
+    EXPECT_DOUBLE_EQ(*controller->Measurement().realSeconds, ranFor);
+    EXPECT_LE(ranFor, afterClose - beforeRestart);
+    EXPECT_GE(ranFor, 0.0);
+}
+
+TEST_F(AcquisitionTest, interfaceLost_endsTheRecordWithItsCountsAndSaysSo) {
+    start(SimulatorConfig{});
+    openFirst();
+    std::vector<MeasurementState> heard;
+    std::mutex heardMutex;
+    controller->SetStateListener([&](MeasurementState s) {
+        std::lock_guard<std::mutex> guard(heardMutex);
+        heard.push_back(s);
+    });
+    startMeasurement();
+    ASSERT_TRUE(eventually([&] { return controller->Measurement().acceptedCount >= 100; }));
+    sim->unplug();
+    ASSERT_TRUE(eventually([&] { return controller->interfaceLost(); }));
+    const MeasurementInfo lost = controller->Measurement();
+    EXPECT_TRUE(lost.ended);
+    EXPECT_EQ(lost.acceptedCount, total(hostHistogram()));
+    clock.sleepFor(1.0);
+    EXPECT_EQ(controller->Measurement().realSeconds, lost.realSeconds);
+    EXPECT_EQ(controller->PollMeasurement().state, MeasurementState::InterfaceLost);
+    controller->SetStateListener({});
+    EXPECT_EQ(heard, (std::vector<MeasurementState>{MeasurementState::Measuring,
+                                                    MeasurementState::InterfaceLost}));
 }
