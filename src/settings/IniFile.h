@@ -19,6 +19,7 @@ public:
     IniFile() = default;
     static IniFile parse(std::string_view text);
 
+    bool hasSection(std::string_view section) const;
     // The value of key in section, blanks around it removed; nullopt when either is missing.
     std::optional<std::string> value(std::string_view section, std::string_view key) const;
 

@@ -178,6 +178,12 @@ double parseFloat(std::string_view text) {
     throw AppError("'" + std::string(text) + "' is not a valid floating point value");
 }
 
+std::optional<double> tryParseFloatOrPoint(std::string_view text) {
+    if (auto value = tryParseFloat(text))
+        return value;
+    return tryParseFloat(text, '.');
+}
+
 int takeRadixPrefix(std::string_view& text) {
     if (text.starts_with("0x") || text.starts_with("0X")) {
         text.remove_prefix(2);
@@ -220,6 +226,16 @@ std::int32_t parseInt(std::string_view text) {
     if (auto value = tryParseInt(text))
         return *value;
     throw AppError("'" + std::string(text) + "' is not a valid integer value");
+}
+
+std::optional<std::uint64_t> tryParseUInt64(std::string_view text) {
+    text = trimBlanks(text);
+    const int base = takeRadixPrefix(text);
+    std::uint64_t value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size())
+        return std::nullopt;
+    return value;
 }
 
 std::int32_t truncToInt(double value) {

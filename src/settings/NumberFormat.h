@@ -30,6 +30,9 @@ std::optional<double> tryParseFloat(std::string_view text, char separator);
 std::optional<double> tryParseFloat(std::string_view text);
 // Throws AppError "'<text>' is not a valid floating point value".
 double parseFloat(std::string_view text);
+// With the locale's separator, or else with a point: for values people write into
+// settings.ini by hand.
+std::optional<double> tryParseFloatOrPoint(std::string_view text);
 
 // Strips a hexadecimal prefix ("0x", "0X" or "$") and returns the radix it stands for.
 int takeRadixPrefix(std::string_view& text);
@@ -38,6 +41,8 @@ int takeRadixPrefix(std::string_view& text);
 std::optional<std::int32_t> tryParseInt(std::string_view text);
 // Throws AppError "'<text>' is not a valid integer value".
 std::int32_t parseInt(std::string_view text);
+// Unsigned 64-bit, no sign; decimal, or hexadecimal after 0x, 0X or $.
+std::optional<std::uint64_t> tryParseUInt64(std::string_view text);
 
 // Truncates toward zero, saturating at the 32-bit limits; NaN gives 0. A double outside
 // the int range would otherwise be undefined behaviour.

@@ -11,6 +11,7 @@
 //   Faults=drop, cut ; faults committed on their own: drop, corrupt, insert, cut, silence,
 //                    ; wrongcode, error, unplug, or all
 //   FaultRate=0.2    ; such faults per second, on average (0: none)
+//   WireRate=1000000 ; bytes per second the interface sends (each pulse's dead time)
 
 #include "sim/SimulatorConfig.h"
 
