@@ -34,13 +34,13 @@ xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
     trap "kill $pid 2>/dev/null || true" EXIT
     wid=$(xdotool search --sync --onlyvisible --name "^Tarvio2\$" | head -n 1)
     sleep 1
-    # The client area below the menu is 384 pixels high at the default size; the menu takes
-    # the rest. The controls are clicked there, before any resize, in the window'"'"'s pixels
+    # The client area below the menu is 384 pixels high at the default size, the status bar
+    # under it 22; the menu takes the rest. The controls are clicked there, before any resize, in the window'"'"'s pixels
     # times a whole scale factor.
     scale=${QT_SCALE_FACTOR:-1}
     [[ "$scale" =~ ^[1-9]$ ]] || scale=1
     eval "$(xdotool getwindowgeometry --shell "$wid")"
-    menu=$((HEIGHT - 384 * scale))
+    menu=$((HEIGHT - (384 + 22) * scale))
     click() {
         xdotool mousemove --window "$wid" $(($1 * scale)) $(($2 * scale + menu)) click 1
         sleep 0.3

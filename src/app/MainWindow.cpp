@@ -6,6 +6,7 @@
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
 #include "app/TfrmCalibrate.h"
+#include "app/TfrmPresets.h"
 #include "app/TfrmSettings.h"
 #include "app/WindowAutosave.h"
 #include "spectrometer/Monitor.h"
@@ -96,6 +97,7 @@ TfrmMain::~TfrmMain() {
     tmrGraphs->stop();
     logInbox_->setWake({});
     SetMonitorRescue({});
+    controller_->SetStateListener({});
     controller_.reset();
     pulseGraph_.reset();
     spectrumGraph_.reset();
@@ -114,6 +116,11 @@ void TfrmMain::startUp() {
     controller_->SetInterfaceLostHandler([this] {
         QMetaObject::invokeMethod(
             this, [this] { interfaceLost(); }, Qt::QueuedConnection);
+    });
+    // Any thread may change the state; the status bar follows on this one.
+    controller_->SetStateListener([this](MeasurementState) {
+        QMetaObject::invokeMethod(
+            this, [this] { guarded([this] { refreshStatus(); }); }, Qt::QueuedConnection);
     });
 
     // 3. and 4.: the interfaces, once; the list is never refreshed.
@@ -152,6 +159,9 @@ void TfrmMain::startUp() {
         loadSettings(settingsFile_, settings_, spectrumGraph_->point1, spectrumGraph_->point2);
     if (!settingsNote.empty())
         logInbox_->pushLine(settingsNote);
+    readMeasurementSettings(readSettingsFile(settingsFile_), measurementSettings_);
+    controller_->SetPresets(measurementSettings_.presets);
+    controller_->SetExtraDeadTime(measurementSettings_.extraDeadTimeSeconds);
 
     // 11. The interface's operating point, as after every open.
     if (!device.empty())

@@ -13,6 +13,7 @@
 #include "records/Measurement.h"
 #include "records/PulseBuffer.h"
 #include "records/Spectrum.h"
+#include "settings/MeasurementSettings.h"
 #include "settings/Settings.h"
 #include "settings/WindowPlacement.h"
 
@@ -36,9 +37,11 @@ class QLineEdit;
 class QMenu;
 class QMenuBar;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 class QScrollBar;
 class QSlider;
+class QStatusBar;
 class QTimer;
 class QToolButton;
 
@@ -53,7 +56,9 @@ struct WindowAutosave;
 class SpectrumGraph;
 class TQrxController;
 class TfrmCalibrate;
+class TfrmPresets;
 class TfrmSettings;
+struct MeasurementStatus;
 class ZoomShape;
 
 class TfrmMain : public QMainWindow {
@@ -87,6 +92,7 @@ public:
     bool deviceOpened() const { return deviceOpened_; }
     double thresholdVolts() const { return thresholdVolts_; }
     AppSettings& settings() { return settings_; }
+    MeasurementSettings& measurementSettings() { return measurementSettings_; }
     TQrxController& controller() { return *controller_; }
     SpectrumGraph& spectrumGraph() { return *spectrumGraph_; }
     const std::string& settingsFile() const { return settingsFile_; }
@@ -98,6 +104,10 @@ public:
     void btnCalibrateClick();
     // Reads the monitor back; bound to no control.
     void Button2Click();
+    // Measurement menu: the presets dialog; OK applies them at once.
+    void miPresetsClick();
+    // The status bar from where the measurement stands now.
+    void refreshStatus();
 
     // Measurement and refresh.
     void btnStartClick();
@@ -169,6 +179,9 @@ private:
     // How every control follows the window as it grows (MainWindowResizing.cpp).
     void anchorControls();
     void createMenus();
+    void createPresetsEntry();
+    void createStatusBar();
+    void showStatus(const MeasurementStatus& status);
     void connectHandlers();
     void applyTabOrder();
     void startUp();
@@ -221,6 +234,7 @@ private:
     double thresholdVolts_ = 0.0;
     bool deviceOpened_ = false;
     AppSettings settings_;
+    MeasurementSettings measurementSettings_;
 
     const std::string settingsFile_;
     std::shared_ptr<LogInbox> logInbox_;
@@ -293,6 +307,17 @@ private:
     QFileDialog* dlgSave = nullptr;
     QFileDialog* dlgSaveAs = nullptr;
     QFileDialog* dlgOpen = nullptr;
+
+    // The Presets entry of the Measurement menu and the status bar below the controls.
+    QAction* miPresets = nullptr;
+    std::unique_ptr<TfrmPresets> frmPresets; // a window of its own, like the other dialogs
+    QStatusBar* sbStatus = nullptr;
+    QLabel* lblState = nullptr;
+    QLabel* lblRealTime = nullptr;
+    QLabel* lblLiveTime = nullptr;
+    QLabel* lblCounts = nullptr;
+    QLabel* lblRates = nullptr;
+    QProgressBar* pbPreset = nullptr;
 };
 
 } // namespace tarvio

@@ -248,6 +248,8 @@ void TfrmMain::createControls() {
     applyTabOrder();
     anchorControls();
     createMenus();
+    createPresetsEntry();
+    createStatusBar();
 }
 
 void TfrmMain::applyTabOrder() {

@@ -72,6 +72,8 @@ void TfrmMain::tmrGraphsTimer() {
     shownFrame_->pulse = pulse;
     shownFrame_->spectrum = spectrum;
     drawGraphs();
+    // Also meets the time presets and stops the interface after one.
+    refreshStatus();
 }
 
 void TfrmMain::redrawGraphs() {

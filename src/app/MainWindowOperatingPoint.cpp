@@ -59,7 +59,9 @@ void TfrmMain::btnSetBiasClick() {
     if (!deviceOpened_)
         return;
     const std::int32_t volts = parseInt(textOf(edtBias));
-    controller_->SetBias(biasCode(volts, settings_.biasMinVolts, settings_.biasMaxVolts));
+    if (controller_->SetBias(biasCode(volts, settings_.biasMinVolts, settings_.biasMaxVolts)))
+        controller_->NoteBiasVolts(
+            biasVoltsInForce(volts, settings_.biasMinVolts, settings_.biasMaxVolts));
 }
 
 void TfrmMain::showBiasOff() {
@@ -77,6 +79,7 @@ void TfrmMain::adoptOperatingPoint() {
     // Bias off, the threshold the interface holds adopted and sent back, the scope set up.
     showBiasOff();
     controller_->SetBias(0);
+    controller_->NoteBiasVolts(std::nullopt);
     controller_->ReadMonitor();
     thresholdVolts_ = controller_->monitorThreshold();
     controller_->SetThreshold(thresholdVolts_);
@@ -94,8 +97,8 @@ void TfrmMain::chbBiasOnClick() {
         return;
     if (on)
         btnSetBiasClick();
-    else
-        controller_->SetBias(0);
+    else if (controller_->SetBias(0))
+        controller_->NoteBiasVolts(std::nullopt);
 }
 
 } // namespace tarvio

@@ -61,6 +61,7 @@ void TfrmMain::rememberPlacement() {
 void TfrmMain::writeSections(IniFile& ini) const {
     if (placement_)
         writeWindowPlacement(ini, *placement_);
+    writeMeasurementSettings(ini, measurementSettings_);
 }
 
 } // namespace tarvio

@@ -25,4 +25,8 @@ std::uint8_t biasCode(std::int32_t volts, std::int32_t minVolts, std::int32_t ma
     return static_cast<std::uint8_t>(255 - code);
 }
 
+double biasVoltsInForce(std::int32_t volts, std::int32_t minVolts, std::int32_t maxVolts) {
+    return std::clamp(volts, std::min(minVolts, maxVolts), std::max(minVolts, maxVolts));
+}
+
 } // namespace tarvio

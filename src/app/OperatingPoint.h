@@ -22,5 +22,7 @@ double truncateToHundredths(double volts);
 // the nearer end, so that a typo can never wrap into a code near full bias.
 // Throws AppError "Floating point division by zero" when the two limits are equal.
 std::uint8_t biasCode(std::int32_t volts, std::int32_t minVolts, std::int32_t maxVolts);
+// The voltage that code stands for: the typed one held to the limits.
+double biasVoltsInForce(std::int32_t volts, std::int32_t minVolts, std::int32_t maxVolts);
 
 } // namespace tarvio
