@@ -19,25 +19,25 @@ QString durationText(const std::optional<double>& seconds) {
     return seconds ? QString::fromStdString(formatDuration(*seconds)) : QString();
 }
 
-// Empty is no preset; otherwise a positive duration. False when the text is neither.
-bool readDuration(const QLineEdit& edit, std::optional<double>& seconds) {
+// Empty is no preset; otherwise a positive value as `parse` reads it. False when the text is
+// neither.
+template <class Value, class Parse>
+bool readPreset(const QLineEdit& edit, std::optional<Value>& value, Parse parse) {
     const std::string text = edit.text().trimmed().toStdString();
     if (text.empty()) {
-        seconds.reset();
+        value.reset();
         return true;
     }
-    seconds = tryParseDuration(text);
-    return seconds && *seconds > 0;
+    value = parse(text);
+    return value && *value > 0;
+}
+
+bool readDuration(const QLineEdit& edit, std::optional<double>& seconds) {
+    return readPreset(edit, seconds, [](const std::string& t) { return tryParseDuration(t); });
 }
 
 bool readCount(const QLineEdit& edit, std::optional<std::uint64_t>& count) {
-    const std::string text = edit.text().trimmed().toStdString();
-    if (text.empty()) {
-        count.reset();
-        return true;
-    }
-    count = tryParseUInt64(text);
-    return count && *count > 0;
+    return readPreset(edit, count, [](const std::string& t) { return tryParseUInt64(t); });
 }
 
 } // namespace

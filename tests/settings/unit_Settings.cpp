@@ -2,6 +2,7 @@
 #include "settings/Settings.h"
 #include "settings/TextFile.h"
 
+#include "settings/FreshFile.h"
 #include "settings/ScopedSeparator.h"
 #include "support/TempDir.h"
 
@@ -17,22 +18,13 @@
 #include <unistd.h>
 
 using namespace tarvio;
+using tarvio::test::FreshFile;
 using tarvio::test::readText;
 using tarvio::test::ScopedSeparator;
 using tarvio::test::TempDir;
 using tarvio::test::writeText;
 
 namespace {
-
-const char* const FreshFile = "[Calibration]\n"
-                              "Peak1=0\n"
-                              "Peak2=0\n"
-                              "Energy1=0\n"
-                              "Energy2=0\n"
-                              "[Settings]\n"
-                              "Delay=200\n"
-                              "BiasMax=71\n"
-                              "BiasMin=16\n";
 
 struct Loaded {
     AppSettings settings{1, 2, 3.0}; // anything but the defaults
