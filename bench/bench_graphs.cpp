@@ -1,6 +1,7 @@
-// Drawing the graphs through the Qt canvas: a full 4096-channel spectrum (per column and per
-// channel, for comparison) on the default image and on a maximised window's, and a 450-sample
-// pulse. The refresh draws both ten times a second.
+// Drawing the graphs through the Qt canvas: a full 4096-channel spectrum on the linear and
+// the logarithmic count axis (per column and per channel, for comparison) on the default image
+// and on a maximised window's, and a 450-sample pulse. The refresh draws both ten times a
+// second.
 
 #include "views/PulseGraph.h"
 #include "views/ReferenceOverlay.h"
@@ -23,7 +24,7 @@ Spectrum realisticSpectrum() {
     Spectrum s;
     s.clear();
     for (std::uint32_t c = 0; c < SpectrumChannels; ++c) {
-        const double mean = 2000.0 * std::exp(-c / 600.0) +
+        const double mean = 2000.0 * std::exp(-static_cast<double>(c) / 600.0) +
                             30000.0 * std::exp(-std::pow((c - 1200.0) / 40.0, 2)) +
                             12000.0 * std::exp(-std::pow((c - 2900.0) / 90.0, 2)) + 5.0;
         std::poisson_distribution<std::uint32_t> noise(mean);
@@ -37,11 +38,13 @@ std::vector<std::uint64_t> measured(const Spectrum& s) {
     return {s.counts.begin(), s.counts.end()};
 }
 
-void drawSpectrum(benchmark::State& state, BarDrawing mode, int width = 321, int height = 273) {
+void drawSpectrum(benchmark::State& state, BarDrawing mode, bool log = false, int width = 321,
+                  int height = 273) {
     const Spectrum spectrum = realisticSpectrum();
     QtCanvas canvas(width, height);
     SpectrumGraph graph(canvas);
     graph.setBarDrawing(mode);
+    graph.setLogScale(log);
     graph.setCursorVisible(true);
     graph.setCursorChannel(1200);
     for (auto _ : state) {
@@ -60,7 +63,14 @@ void BM_SpectrumFullView_EveryChannel(benchmark::State& state) {
 // The whole of a 1920 x 1080 screen: more columns than channels, and the long bars of a
 // tall image.
 void BM_SpectrumFullView_TallestPerColumn_1920x1080(benchmark::State& state) {
-    drawSpectrum(state, BarDrawing::TallestPerColumn, 1920, 1080);
+    drawSpectrum(state, BarDrawing::TallestPerColumn, false, 1920, 1080);
+}
+
+void BM_SpectrumFullViewLog_TallestPerColumn(benchmark::State& state) {
+    drawSpectrum(state, BarDrawing::TallestPerColumn, true);
+}
+void BM_SpectrumFullViewLog_EveryChannel(benchmark::State& state) {
+    drawSpectrum(state, BarDrawing::EveryChannel, true);
 }
 
 // The refresh with an opened reference: scaled anew at every tick, then drawn over the bars
@@ -105,6 +115,8 @@ void BM_Pulse450Samples(benchmark::State& state) {
 BENCHMARK(BM_SpectrumFullView_TallestPerColumn)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumFullView_EveryChannel)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumFullView_TallestPerColumn_1920x1080)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpectrumFullViewLog_TallestPerColumn)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpectrumFullViewLog_EveryChannel)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumWithReference_Overlay)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumWithReference_Subtracted)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Pulse450Samples)->Unit(benchmark::kMicrosecond);

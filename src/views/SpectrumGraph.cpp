@@ -21,6 +21,7 @@ constexpr int GridColumnPixels = 50; // at least this far apart: vertical grid l
 constexpr int GridRowPixels = 30;    // and horizontal ones
 constexpr int LabelGap = 2;
 constexpr int CursorMarkRadius = 2;
+constexpr int MinorTickLength = 4; // of the logarithmic axis, into the plot
 
 } // namespace
 
@@ -30,6 +31,19 @@ SpectrumGraph::SpectrumGraph(Canvas& image) : image_(image) {
     // before the first draw works in a sensible frame.
     xScale_ = static_cast<double>(plotWidth()) / SpectrumChannels;
     yScale_ = plotHeight();
+    countAxis_ = CountAxis::linear(plotHeight(), 0, yScale_);
+}
+
+std::optional<EnergyCalibration> SpectrumGraph::activeCalibration() const {
+    if (polynomial_)
+        return polynomial_;
+    if (const auto line = CalibrationLine::fromPoints(point1, point2))
+        return EnergyCalibration::fromLine(*line);
+    return std::nullopt;
+}
+
+double SpectrumGraph::channelAt(int x) const {
+    return drawnFirst_ + (x - static_cast<double>(leftMargin_)) / xScale_;
 }
 
 int SpectrumGraph::scaled(int layoutPixels) const {
@@ -67,6 +81,8 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
     first = std::min(first, last);
     firstChannel_ = first;
     lastChannel_ = last;
+    drawnFirst_ = first;
+    drawnLast_ = last;
     lowCount_ = low;
     highCount_ = high;
     spectrumMax_ = autoTop(spectrum);
@@ -88,6 +104,10 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
     const std::uint32_t countRange = top >= low ? top - low : 0;
     xScale_ = static_cast<double>(PW) / (channels == 0 ? 1 : channels);
     yScale_ = static_cast<double>(PH) / (countRange == 0 ? 1 : countRange);
+    countAxis_ = logScale_ ? CountAxis::logarithmic(base, PH, low, top, high == AutoCount)
+                           : CountAxis::linear(base, low, yScale_);
+    const ChannelColumns columns{left, first, last, xScale_};
+    drawRegionBands(image_, bands_, columns, base);
 
     image_.setPen(Grid, PenStyle::Dotted);
     image_.setFontColor(LabelText);
@@ -95,14 +115,13 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
 
     const std::uint32_t xDiv =
         static_cast<std::uint32_t>(std::max(PW / scaled(GridColumnPixels), 1));
-    const std::uint32_t yDiv = static_cast<std::uint32_t>(std::max(PH / scaled(GridRowPixels), 1));
     const int gap = scaled(LabelGap);
     const std::uint64_t channelStep = std::max<std::uint32_t>(channels / xDiv, 1);
-    const std::uint64_t countStep = std::max<std::uint32_t>(countRange / yDiv, 1);
 
-    // Without a defined line the axis keeps channel numbers rather than showing nonsense.
-    const std::optional<CalibrationLine> line = CalibrationLine::fromPoints(point1, point2);
-    const bool energyLabels = calibrated_ && line.has_value();
+    // Without a defined calibration the axis keeps channel numbers rather than showing
+    // nonsense.
+    const std::optional<EnergyCalibration> energy = activeCalibration();
+    const bool energyLabels = calibrated_ && energy.has_value();
 
     // Loop counters are 64-bit: a step added to a value near the top of the 32-bit range
     // must end the loop, not wrap around and start it again.
@@ -113,20 +132,16 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
         image_.lineTo(x, H);
         label.clear();
         if (energyLabels)
-            appendFixed(label, line->energy(static_cast<double>(first + k)), 1);
+            appendFixed(label, energy->energy(static_cast<double>(first + k)), 1);
         else
             appendDecimal(label, static_cast<std::int64_t>(first + k));
         const TextSize size = image_.textExtent(label);
         image_.textOut(x - gap - size.width, H - size.height, label);
     }
-    for (std::uint64_t m = 0; m <= countRange; m += countStep) {
-        const int y = toPixel(base - m * yScale_);
-        image_.moveTo(0, y);
-        image_.lineTo(W, y);
-        label.clear();
-        appendDecimal(label, static_cast<std::int64_t>(low + m));
-        image_.textOut(0, y + gap, label);
-    }
+    if (logScale_)
+        countAxis_.drawLogGrid(image_, left, low, gap, scaled(MinorTickLength));
+    else
+        drawLinearCountGrid(countRange, low);
 
     image_.setPen(Grid, PenStyle::Solid);
     image_.moveTo(left, 0);
@@ -137,19 +152,38 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
     image_.setPen(Green, PenStyle::Solid);
     drawBars(spectrum, first, channels, low);
     drawReference(first, channels, low);
+    drawRegionBackgrounds(image_, bands_, columns, countAxis_, base);
 
     image_.setPen(Red, PenStyle::Solid);
     cursorValue_ = spectrum.counts[static_cast<std::size_t>(cursorChannel_)];
     const auto cursor = static_cast<std::uint32_t>(cursorChannel_);
     if (cursorVisible_ && cursor >= first && cursor < last) {
         const int xc = toPixel(left + (cursor - first) * xScale_);
-        // Unsigned like every difference of window values: a count below the window puts
-        // the marker far above the image, out of sight.
-        const int yc = toPixel(base - static_cast<std::uint32_t>(cursorValue_ - low) * yScale_);
+        // A count below the window puts the marker far above the image, out of sight.
+        const int yc = countAxis_.row(cursorValue_);
         image_.moveTo(xc, 0);
         image_.lineTo(xc, base);
         const int r = scaled(CursorMarkRadius);
         image_.ellipse(xc - r, yc - r, xc + r, yc + r);
+    }
+}
+
+void SpectrumGraph::drawLinearCountGrid(std::uint32_t countRange, std::uint32_t low) {
+    const int W = image_.width();
+    const int base = image_.height() - static_cast<int>(bottomMargin_);
+    const std::uint32_t yDiv =
+        static_cast<std::uint32_t>(std::max(plotHeight() / scaled(GridRowPixels), 1));
+    const std::uint64_t countStep = std::max<std::uint32_t>(countRange / yDiv, 1);
+    const int gap = scaled(LabelGap);
+    std::string label;
+    // 64-bit, as the channel loop: a step near the top of the 32-bit range must end it.
+    for (std::uint64_t m = 0; m <= countRange; m += countStep) {
+        const int y = toPixel(base - m * yScale_);
+        image_.moveTo(0, y);
+        image_.lineTo(W, y);
+        label.clear();
+        appendDecimal(label, static_cast<std::int64_t>(low + m));
+        image_.textOut(0, y + gap, label);
     }
 }
 
@@ -158,7 +192,7 @@ void SpectrumGraph::drawBars(const Spectrum& spectrum, std::uint32_t first, std:
     const int left = static_cast<int>(leftMargin_);
     const int base = image_.height() - static_cast<int>(bottomMargin_);
     auto bar = [&](int x, std::uint32_t v) {
-        image_.moveTo(x, toPixel(base - (v - low) * yScale_));
+        image_.moveTo(x, countAxis_.row(v));
         image_.lineTo(x, base);
     };
 
@@ -222,11 +256,19 @@ void SpectrumGraph::zoomToRect(int left, int top, int width, int height) {
     // Counts: a fixed window from now on, kept below the automatic marker.
     constexpr std::int64_t maxFixed = AutoCount - 1;
     const double b = bottomMargin_;
-    std::int64_t newLow =
-        nearestAwayFromZero((static_cast<double>(H) - top - height - b) / yScale_) + lowCount_;
+    const double bottomPixels = static_cast<double>(H) - top - height - b;
+    const double topPixels = static_cast<double>(H) - top - b;
+    std::int64_t newLow, newHigh;
+    if (countAxis_.isLogarithmic()) {
+        // A rectangle down to the base line keeps the empty channels in the window.
+        const double lowCount = countAxis_.countAt(bottomPixels);
+        newLow = lowCount < 1.0 ? 0 : nearestAwayFromZero(lowCount);
+        newHigh = nearestAwayFromZero(countAxis_.countAt(topPixels));
+    } else {
+        newLow = nearestAwayFromZero(bottomPixels / yScale_) + lowCount_;
+        newHigh = nearestAwayFromZero(topPixels / yScale_) + lowCount_;
+    }
     newLow = std::clamp<std::int64_t>(newLow, 0, maxFixed);
-    std::int64_t newHigh =
-        nearestAwayFromZero((static_cast<double>(H) - top - b) / yScale_) + lowCount_;
     newHigh = std::min(newHigh, maxFixed);
     if (newHigh - newLow > 0) {
         lowCount_ = static_cast<std::uint32_t>(newLow);

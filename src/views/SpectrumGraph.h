@@ -4,10 +4,14 @@
 // channel axis.
 
 #include "records/Calibration.h"
+#include "records/EnergyCalibration.h"
 #include "records/Spectrum.h"
 #include "views/Canvas.h"
+#include "views/CountAxis.h"
+#include "views/RegionBands.h"
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace tarvio {
@@ -61,6 +65,28 @@ public:
     void setReference(std::vector<double> scaled, bool subtract);
     bool hasReference() const { return !reference_.empty(); }
 
+    // Counts on a logarithmic axis (see CountAxis); the window, zoom and scrolling stay in
+    // counts as on the linear axis.
+    void setLogScale(bool log) { logScale_ = log; }
+    bool logScale() const { return logScale_; }
+    // Regions of interest, drawn as bands behind the bars with their background lines.
+    void setRegionBands(std::vector<RegionBand> bands) { bands_ = std::move(bands); }
+
+    // A polynomial energy axis in place of the line through point1 and point2; nullopt goes
+    // back to the line.
+    void setPolynomialCalibration(std::optional<EnergyCalibration> calibration) {
+        polynomial_ = calibration;
+    }
+    const std::optional<EnergyCalibration>& polynomialCalibration() const { return polynomial_; }
+    // The energy axis in use: the polynomial when one is set, else the line through the two
+    // points when it is defined.
+    std::optional<EnergyCalibration> activeCalibration() const;
+    // The channel under an image column, in the frame of the last draw: what the operator
+    // sees, even after a zoom or scroll that has not been drawn yet.
+    double channelAt(int x) const;
+    std::uint32_t drawnFirstChannel() const { return drawnFirst_; }
+    std::uint32_t drawnLastChannel() const { return drawnLast_; }
+
     std::uint32_t firstChannel() const { return firstChannel_; }
     std::uint32_t lastChannel() const { return lastChannel_; }
     std::uint32_t lowCount() const { return lowCount_; }
@@ -89,6 +115,7 @@ private:
     // The top of an automatic count axis: the spectrum's largest count, or the reference's.
     std::uint32_t autoTop(const Spectrum& shown) const;
     void drawReference(std::uint32_t first, std::uint32_t width, std::uint32_t low);
+    void drawLinearCountGrid(std::uint32_t countRange, std::uint32_t low);
 
     Canvas& image_;
     double xScale_;
@@ -107,6 +134,12 @@ private:
     BarDrawing barDrawing_ = BarDrawing::TallestPerColumn;
     std::vector<double> reference_;
     bool subtractReference_ = false;
+    bool logScale_ = false;
+    CountAxis countAxis_; // of the last draw, as zoom needs it
+    std::uint32_t drawnFirst_ = 0;
+    std::uint32_t drawnLast_ = SpectrumChannels;
+    std::vector<RegionBand> bands_;
+    std::optional<EnergyCalibration> polynomial_;
 };
 
 } // namespace tarvio

@@ -41,8 +41,9 @@ void SpectrumGraph::drawReference(std::uint32_t first, std::uint32_t width, std:
     const int left = static_cast<int>(leftMargin_);
     const int base = image_.height() - static_cast<int>(bottomMargin_);
     // One point per pixel column, at the tallest value of the channels it covers, as the bars
-    // do; a value below the count window sits on the base line.
-    auto y = [&](double v) { return v <= low ? base : toPixel(base - (v - low) * yScale_); };
+    // do; a value below the count window sits on the base line. Rows as the count axis has
+    // them, linear or logarithmic.
+    auto y = [&](double v) { return v <= low ? base : countAxis_.rowOfCount(v); };
     image_.setPen(graph_colours::Reference, PenStyle::Solid);
     bool started = false;
     int column = 0;

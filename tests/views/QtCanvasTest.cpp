@@ -38,7 +38,7 @@ Spectrum realisticSpectrum(unsigned seed, double scale) {
     Spectrum s;
     s.clear();
     for (std::uint32_t c = 0; c < SpectrumChannels; ++c) {
-        const double mean = scale * (40.0 * std::exp(-c / 600.0) +
+        const double mean = scale * (40.0 * std::exp(-static_cast<double>(c) / 600.0) +
                                      300.0 * std::exp(-std::pow((c - 1200.0) / 40.0, 2)) +
                                      120.0 * std::exp(-std::pow((c - 2900.0) / 90.0, 2)));
         std::poisson_distribution<std::uint32_t> noise(mean + 0.01);
@@ -49,10 +49,11 @@ Spectrum realisticSpectrum(unsigned seed, double scale) {
 }
 
 QImage render(const Spectrum& s, BarDrawing mode, std::uint32_t first, std::uint32_t last,
-              std::uint32_t low, std::uint32_t high, bool cursor) {
+              std::uint32_t low, std::uint32_t high, bool cursor, bool log = false) {
     QtCanvas canvas(SW, SH);
     SpectrumGraph graph(canvas);
     graph.setBarDrawing(mode);
+    graph.setLogScale(log);
     graph.setCursorVisible(cursor);
     graph.setCursorChannel(1200);
     graph.drawRange(s, first, last, low, high);
@@ -174,30 +175,59 @@ TEST(QtCanvas, pulseGraph_thresholdAndWaveformWhereExpected) {
     EXPECT_EQ(canvas.image(), before);
 }
 
-TEST(QtCanvas, tallestPerColumn_givesPixelsIdenticalToEveryChannel) {
-    struct Case {
-        unsigned seed;
-        double scale;
-        std::uint32_t first, last, low, high;
-    };
-    const Case cases[] = {
-        {1, 1.0, 0, 4096, 0, AutoCount},    // 4096 channels on 306 columns
-        {2, 50.0, 0, 4096, 0, AutoCount},   // tall counts
-        {3, 1.0, 1000, 1500, 0, AutoCount}, // fewer channels than four per column
-        {4, 1.0, 1150, 1250, 0, AutoCount}, // more columns than channels
-        {5, 3.0, 300, 3900, 40, 200},       // a fixed count window cutting bars
-        {6, 1.0, 1000, 3000, 250, 260},     // most channels below the window
-        {7, 0.0, 0, 4096, 0, AutoCount},    // empty
-        {8, 1.0, 1, 4096, 0, 1000000000},   // odd widths, tiny scale
-    };
-    for (const Case& c : cases) {
+namespace {
+
+// The two ways of putting bars on the canvas, on one scale: pixels must agree exactly.
+struct PixelCase {
+    unsigned seed;
+    double scale;
+    std::uint32_t first, last, low, high;
+};
+
+void expectSamePixels(std::initializer_list<PixelCase> cases, bool log) {
+    for (const PixelCase& c : cases) {
         const Spectrum s = realisticSpectrum(c.seed, c.scale);
         const QImage slow =
-            render(s, BarDrawing::EveryChannel, c.first, c.last, c.low, c.high, true);
+            render(s, BarDrawing::EveryChannel, c.first, c.last, c.low, c.high, true, log);
         const QImage fast =
-            render(s, BarDrawing::TallestPerColumn, c.first, c.last, c.low, c.high, true);
+            render(s, BarDrawing::TallestPerColumn, c.first, c.last, c.low, c.high, true, log);
         EXPECT_TRUE(slow == fast) << "case " << c.seed;
+        if (log && c.seed == 11) { // for a look
+            EXPECT_TRUE(fast.save(QString::fromStdString(std::string(TARVIO_TEST_OUTPUT_DIR) +
+                                                         "/spectrum_graph_log.png"),
+                                  "PNG"));
+        }
     }
+}
+
+} // namespace
+
+TEST(QtCanvas, tallestPerColumn_givesPixelsIdenticalToEveryChannel) {
+    expectSamePixels(
+        {
+            {1, 1.0, 0, 4096, 0, AutoCount},    // 4096 channels on 306 columns
+            {2, 50.0, 0, 4096, 0, AutoCount},   // tall counts
+            {3, 1.0, 1000, 1500, 0, AutoCount}, // fewer channels than four per column
+            {4, 1.0, 1150, 1250, 0, AutoCount}, // more columns than channels
+            {5, 3.0, 300, 3900, 40, 200},       // a fixed count window cutting bars
+            {6, 1.0, 1000, 3000, 250, 260},     // most channels below the window
+            {7, 0.0, 0, 4096, 0, AutoCount},    // empty
+            {8, 1.0, 1, 4096, 0, 1000000000},   // odd widths, tiny scale
+        },
+        false);
+}
+
+TEST(QtCanvas, logScale_tallestPerColumnGivesPixelsIdenticalToEveryChannel) {
+    expectSamePixels(
+        {
+            {11, 1.0, 0, 4096, 0, AutoCount},    // all channels, a count of one shows
+            {12, 500.0, 0, 4096, 0, AutoCount},  // five decades
+            {13, 1.0, 1150, 1250, 0, AutoCount}, // more columns than channels
+            {14, 3.0, 300, 3900, 40, 200},       // a fixed window cutting bars
+            {15, 0.0, 0, 4096, 0, AutoCount},    // empty
+            {16, 0.05, 0, 4096, 1, 1000000000},  // sparse counts, nine decades
+        },
+        true);
 }
 
 // Fonts need a running QGuiApplication. It is made when the tests run, not when they are only
