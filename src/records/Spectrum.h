@@ -2,6 +2,7 @@
 // The pulse-height histogram: 4096 channel counters, a fixed-size value without heap storage.
 
 #include "records/Calibration.h"
+#include "records/EnergyCalibration.h"
 #include "records/SaveResult.h"
 
 #include <algorithm>
@@ -56,6 +57,9 @@ struct Spectrum {
     // line is undefined.
     SaveResult saveCalibratedText(const std::string& path, const CalibrationPoint& point1,
                                   const CalibrationPoint& point2) const;
+    // The same with a polynomial calibration (from peaks).
+    SaveResult saveCalibratedText(const std::string& path,
+                                  const EnergyCalibration& calibration) const;
 };
 
 } // namespace tarvio

@@ -27,14 +27,27 @@ std::string spectrumText(const Spectrum& spectrum) {
     return text;
 }
 
-std::string calibratedSpectrumText(const Spectrum& spectrum, const CalibrationLine& line) {
+namespace {
+
+template <class Axis> std::string energyText(const Spectrum& spectrum, const Axis& axis) {
     std::string text;
     text.reserve(spectrum.validChannels() * 24);
     for (std::uint32_t i = 0; i < spectrum.validChannels(); ++i) {
-        appendFixed(text, line.energy(i), 4);
+        appendFixed(text, axis.energy(i), 4);
         appendLine(text, spectrum.counts[i]);
     }
     return text;
+}
+
+} // namespace
+
+std::string calibratedSpectrumText(const Spectrum& spectrum, const CalibrationLine& line) {
+    return energyText(spectrum, line);
+}
+
+std::string calibratedSpectrumText(const Spectrum& spectrum,
+                                   const EnergyCalibration& calibration) {
+    return energyText(spectrum, calibration);
 }
 
 SaveResult Spectrum::saveText(const std::string& path) const {
@@ -47,6 +60,11 @@ SaveResult Spectrum::saveCalibratedText(const std::string& path, const Calibrati
     if (!line)
         return SaveResult::failure(CalibrationUndefinedText);
     return writeFileAtomically(path, calibratedSpectrumText(*this, *line));
+}
+
+SaveResult Spectrum::saveCalibratedText(const std::string& path,
+                                        const EnergyCalibration& calibration) const {
+    return writeFileAtomically(path, calibratedSpectrumText(*this, calibration));
 }
 
 } // namespace tarvio

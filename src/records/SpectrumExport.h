@@ -12,5 +12,7 @@ namespace tarvio {
 std::string spectrumText(const Spectrum& spectrum);
 // The energies of the given line; the caller has checked that the line is defined.
 std::string calibratedSpectrumText(const Spectrum& spectrum, const CalibrationLine& line);
+// The energies of a polynomial calibration.
+std::string calibratedSpectrumText(const Spectrum& spectrum, const EnergyCalibration& calibration);
 
 } // namespace tarvio

@@ -142,6 +142,15 @@ void IniFile::setValue(std::string_view section, std::string_view key, std::stri
                   std::string(key) + "=" + std::string(value));
 }
 
+bool IniFile::removeSection(std::string_view section) {
+    const std::size_t header = findSection(section);
+    if (header == npos)
+        return false;
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(header),
+                 lines_.begin() + static_cast<std::ptrdiff_t>(sectionEnd(header)));
+    return true;
+}
+
 std::string IniFile::text() const {
     std::string out = bom_;
     for (const std::string& line : lines_) {

@@ -27,6 +27,10 @@ public:
     // section at the end of the text.
     void setValue(std::string_view section, std::string_view key, std::string_view value);
 
+    // Removes the first section of that name with every line in it, so that a list of keys
+    // can be written afresh; returns whether there was one.
+    bool removeSection(std::string_view section);
+
     // The whole text, with the line ending the parsed text used (LF for a new one).
     std::string text() const;
 

@@ -81,6 +81,16 @@ TEST_F(SpectrumFile, calibrated_writesFourDecimalsWithPointWhateverTheLocale) {
     EXPECT_EQ(text.find(','), std::string::npos);
 }
 
+TEST_F(SpectrumFile, polynomialCalibration_writesItsEnergies) {
+    Spectrum spectrum;
+    spectrum.addCount(100);
+    const fs::path path = dir / "q.txt";
+    ASSERT_TRUE(spectrum.saveCalibratedText(path.string(), EnergyCalibration{{-20, 0.2, 1e-5}}));
+    const std::string text = read(path);
+    EXPECT_EQ(text.substr(0, 12), "-20.0000\t0\r\n");
+    EXPECT_NE(text.find("\r\n0.1000\t1\r\n"), std::string::npos); // -20 + 20 + 0.1
+}
+
 TEST_F(SpectrumFile, calibrationUndefined_writesNothingAndSaysWhy) {
     const fs::path path = dir / "keep.txt";
     std::ofstream(path) << "earlier";
