@@ -5,6 +5,7 @@
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
+#include "app/SpectrumAnalysis.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmPresets.h"
 #include "app/TfrmSettings.h"
@@ -99,6 +100,7 @@ TfrmMain::~TfrmMain() {
     SetMonitorRescue({});
     controller_->SetStateListener({});
     controller_.reset();
+    analysis_.reset();
     pulseGraph_.reset();
     spectrumGraph_.reset();
 }
@@ -139,6 +141,10 @@ void TfrmMain::startUp() {
     // 5.
     pulseGraph_ = std::make_unique<PulseGraph>(imgPulse->canvas());
     spectrumGraph_ = std::make_unique<SpectrumGraph>(imgSpectrum->canvas());
+    analysis_ = std::make_unique<SpectrumAnalysis>(
+        SpectrumAnalysis::Parts{this, MainMenu1, GroupBox3, chbCalibrated, imgSpectrum,
+                                spectrumGraph_.get()},
+        SpectrumAnalysis::Hooks{[this] { redrawGraphs(); }, [] { return std::optional<double>(); }});
 
     // 6. The list stays as step 4 left it.
     const std::string device = cmbDevices->currentText().toStdString();
@@ -159,9 +165,13 @@ void TfrmMain::startUp() {
         loadSettings(settingsFile_, settings_, spectrumGraph_->point1, spectrumGraph_->point2);
     if (!settingsNote.empty())
         logInbox_->pushLine(settingsNote);
-    readMeasurementSettings(readSettingsFile(settingsFile_), measurementSettings_);
-    controller_->SetPresets(measurementSettings_.presets);
-    controller_->SetExtraDeadTime(measurementSettings_.extraDeadTimeSeconds);
+    {
+        const auto stored = readSettingsFile(settingsFile_);
+        readMeasurementSettings(stored, measurementSettings_);
+        controller_->SetPresets(measurementSettings_.presets);
+        controller_->SetExtraDeadTime(measurementSettings_.extraDeadTimeSeconds);
+        analysis_->load(stored);
+    }
 
     // 11. The interface's operating point, as after every open.
     if (!device.empty())
@@ -218,8 +228,12 @@ void TfrmMain::miSettingsClick() {
 }
 
 void TfrmMain::btnCalibrateClick() {
-    if (frmCalibrate_)
-        frmCalibrate_->EditCalibration(spectrumGraph_->point1, spectrumGraph_->point2);
+    if (!frmCalibrate_)
+        return;
+    frmCalibrate_->EditCalibration(spectrumGraph_->point1, spectrumGraph_->point2);
+    // The two points calibrate the axis again, in place of a calibration from peaks.
+    if (frmCalibrate_->result() == QDialog::Accepted)
+        analysis_->twoPointCalibrationAccepted();
 }
 
 void TfrmMain::Button2Click() {
@@ -242,7 +256,10 @@ void TfrmMain::FormClose() {
     guarded([this] {
         rememberPlacement();
         saveSettings(settingsFile_, settings_, spectrumGraph_->point1, spectrumGraph_->point2,
-                     [this](IniFile& ini) { writeSections(ini); });
+                     [this](IniFile& ini) {
+                         writeSections(ini);
+                         analysis_->save(ini);
+                     });
     });
     // The log lines and repaints the close caused, before the window goes.
     flushLog();

@@ -52,6 +52,7 @@ class ImageView;
 class PulseGraph;
 struct MeasuredSpectrum;
 struct ReferenceSpectrum;
+class SpectrumAnalysis;
 struct WindowAutosave;
 class SpectrumGraph;
 class TQrxController;
@@ -95,6 +96,8 @@ public:
     MeasurementSettings& measurementSettings() { return measurementSettings_; }
     TQrxController& controller() { return *controller_; }
     SpectrumGraph& spectrumGraph() { return *spectrumGraph_; }
+    // Regions, fits, the log scale and the calibration from peaks.
+    SpectrumAnalysis& analysis() { return *analysis_; }
     const std::string& settingsFile() const { return settingsFile_; }
 
     // Part of the device group.
@@ -235,6 +238,8 @@ private:
     bool deviceOpened_ = false;
     AppSettings settings_;
     MeasurementSettings measurementSettings_;
+
+    std::unique_ptr<SpectrumAnalysis> analysis_;
 
     const std::string settingsFile_;
     std::shared_ptr<LogInbox> logInbox_;

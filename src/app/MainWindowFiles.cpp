@@ -1,9 +1,11 @@
 // Save Spectrum As (N42, SPE, CSV or the tab-separated text), Open Spectrum, and the opened
 // spectrum as a reference drawn over the live one or subtracted from it.
 
+#include "app/AnalysisText.h"
 #include "app/ImageView.h"
 #include "app/MainWindow.h"
 #include "app/SaveFailure.h"
+#include "app/SpectrumAnalysis.h"
 #include "formats/SpectrumFiles.h"
 #include "records/TextFormat.h"
 #include "settings/AppError.h"
@@ -125,10 +127,8 @@ MeasurementInfo TfrmMain::currentMeasurement() const {
 std::optional<EnergyCalibration> TfrmMain::currentCalibration() const {
     if (const MeasuredSpectrum* restored = restoredRecord())
         return restored->calibration;
-    const auto line = CalibrationLine::fromPoints(spectrumGraph_->point1, spectrumGraph_->point2);
-    if (!line)
-        return std::nullopt;
-    return EnergyCalibration::fromLine(*line);
+    // From peaks when there is such a calibration, else the two points' line.
+    return spectrumGraph_->activeCalibration();
 }
 
 MeasuredSpectrum TfrmMain::currentRecord() const {
@@ -204,10 +204,12 @@ void TfrmMain::applyReference(const Spectrum& live) {
 void TfrmMain::drawSpectrumGraph(const Spectrum& spectrum) {
     applyReference(spectrum);
     spectrumGraph_->setCalibrated(chbCalibrated->isChecked());
+    analysis_->prepareDraw();
     spectrumGraph_->draw(spectrum);
-    lblChannel->setText(QStringLiteral("Channel: %1 Value: %2")
-                            .arg(spectrumGraph_->cursorChannel())
-                            .arg(spectrumGraph_->cursorValue()));
+    analysis_->spectrumDrawn(spectrum);
+    lblChannel->setText(cursorLabelText(spectrumGraph_->cursorChannel(),
+                                        spectrumGraph_->cursorValue(),
+                                        analysis_->shownCalibration()));
     imgSpectrum->update();
 }
 

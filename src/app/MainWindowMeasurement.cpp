@@ -109,11 +109,16 @@ void TfrmMain::saveSpectrumText(const std::string& path) {
     PulseBuffer pulse;
     Spectrum spectrum;
     controller_->Snapshot(pulse, spectrum);
-    throwIfNotSaved(chbCalibrated->isChecked() ? spectrum.saveCalibratedText(
-                                                     path, spectrumGraph_->point1,
-                                                     spectrumGraph_->point2)
-                                               : spectrum.saveText(path),
-                    path);
+    // Calibrated: the energies the axis shows, from peaks or from the two points.
+    const auto& polynomial = spectrumGraph_->polynomialCalibration();
+    SaveResult saved;
+    if (!chbCalibrated->isChecked())
+        saved = spectrum.saveText(path);
+    else if (polynomial)
+        saved = spectrum.saveCalibratedText(path, *polynomial);
+    else
+        saved = spectrum.saveCalibratedText(path, spectrumGraph_->point1, spectrumGraph_->point2);
+    throwIfNotSaved(saved, path);
 }
 
 } // namespace tarvio
