@@ -142,9 +142,11 @@ void TfrmMain::startUp() {
     pulseGraph_ = std::make_unique<PulseGraph>(imgPulse->canvas());
     spectrumGraph_ = std::make_unique<SpectrumGraph>(imgSpectrum->canvas());
     analysis_ = std::make_unique<SpectrumAnalysis>(
-        SpectrumAnalysis::Parts{this, MainMenu1, GroupBox3, chbCalibrated, imgSpectrum,
+        SpectrumAnalysis::Parts{this, [this](const QString& title) { return topMenu(title); },
+                                client_, GroupBox3, chbCalibrated, imgSpectrum,
                                 spectrumGraph_.get()},
-        SpectrumAnalysis::Hooks{[this] { redrawGraphs(); }, [] { return std::optional<double>(); }});
+        SpectrumAnalysis::Hooks{[this] { redrawGraphs(); }, [this] { resetZoom(); },
+                                [] { return std::optional<double>(); }});
 
     // 6. The list stays as step 4 left it.
     const std::string device = cmbDevices->currentText().toStdString();

@@ -1,6 +1,7 @@
 #include "app/SpectrumAnalysis.h"
 
 #include "app/CalibrationFromPeaks.h"
+#include "app/ClientArea.h"
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
 #include "app/RegionTable.h"
@@ -12,7 +13,6 @@
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QMenu>
-#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
 
@@ -27,15 +27,6 @@ namespace {
 constexpr int LogBoxTop = 319;
 constexpr int LogBoxHeight = 17;
 constexpr int LogBoxGap = 8;
-
-// A top-level menu: the one another part of the window made already, or a new one at the end.
-QMenu* menuNamed(QMenuBar& bar, const char* name, const char* title) {
-    if (auto* existing = bar.findChild<QMenu*>(QString::fromLatin1(name)))
-        return existing;
-    QMenu* menu = bar.addMenu(QString::fromLatin1(title));
-    menu->setObjectName(QString::fromLatin1(name));
-    return menu;
-}
 
 } // namespace
 
@@ -59,16 +50,18 @@ void SpectrumAnalysis::createControls(const Parts& parts) {
     chbLog_->setFocusPolicy(Qt::ClickFocus);
     const int width = chbLog_->sizeHint().width();
     chbLog_->setGeometry(calibrated_->x() - LogBoxGap - width, LogBoxTop, width, LogBoxHeight);
+    parts.area->anchor(chbLog_, anchor::DownRight);
     connect(chbLog_, &QCheckBox::toggled, this, [this](bool on) { setLogScale(on); });
 
-    QMenu* view = menuNamed(*parts.menuBar, "miView", "View");
+    QMenu* view = parts.menu(QStringLiteral("View"));
+    view->addSeparator();
     miLogScale_ = view->addAction(QStringLiteral("Log Scale"));
     miLogScale_->setObjectName(QStringLiteral("miLogScale"));
     miLogScale_->setCheckable(true);
     miLogScale_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     connect(miLogScale_, &QAction::toggled, this, [this](bool on) { setLogScale(on); });
 
-    QMenu* analysis = menuNamed(*parts.menuBar, "miAnalysis", "Analysis");
+    QMenu* analysis = parts.menu(QStringLiteral("Analysis"));
     const auto add = [&](const char* name, const char* text, auto&& handler) {
         QAction* a = analysis->addAction(QString::fromUtf8(text));
         a->setObjectName(QString::fromLatin1(name));
@@ -301,10 +294,7 @@ QMenu* SpectrumAnalysis::regionMenu(std::size_t index, QWidget* parent) {
     menu->addSeparator();
     menu->addAction(QStringLiteral("Regions..."), this, [this] { showRegionTable(); });
     // What the right button does everywhere else.
-    menu->addAction(QStringLiteral("Reset Zoom"), this, [this] {
-        graph_.zoomToRect(-1, -1, -1, -1);
-        hooks_.redraw();
-    });
+    menu->addAction(QStringLiteral("Reset Zoom"), this, [this] { hooks_.resetZoom(); });
     return menu;
 }
 

@@ -28,13 +28,14 @@ class QAction;
 class QCheckBox;
 class QGroupBox;
 class QMenu;
-class QMenuBar;
 class QMouseEvent;
+class QString;
 class QWidget;
 
 namespace tarvio {
 
 class CalibrationFromPeaks;
+class ClientArea;
 class ImageView;
 class IniFile;
 class RegionTable;
@@ -46,16 +47,20 @@ class SpectrumAnalysis : public QObject {
 
 public:
     struct Parts {
-        QWidget* window;          // owner of the Regions window and the dialogs
-        QMenuBar* menuBar;        // gets View and Analysis
+        QWidget* window; // owner of the Regions window and the dialogs
+        // The window's top-level menu of that title ("View", "Analysis"), in its place.
+        std::function<QMenu*(const QString&)> menu;
+        ClientArea* area;         // moves the Log box as the window grows
         QGroupBox* spectrumGroup; // gets the Log box
         QCheckBox* calibrated;    // the Calibrated box, beside which Log sits
         ImageView* image;         // the spectrum image, for the mouse
         SpectrumGraph* graph;
     };
     struct Hooks {
-        // Draws the last refreshed spectrum again; does nothing before the first refresh.
+        // Draws the last refreshed records again; does nothing before the first refresh.
         std::function<void()> redraw;
+        // What a right-click outside the regions does.
+        std::function<void()> resetZoom;
         // Live time of the measurement for the rates; nullopt while unknown.
         std::function<std::optional<double>()> liveSeconds;
     };

@@ -128,6 +128,14 @@ TEST_F(MainWindowAnalysis, logBox_besideCalibratedAndSwitchedByCtrlL) {
     EXPECT_LT(log->geometry().right(), calibrated->x());
     EXPECT_GT(log->x(), cursor->geometry().right());
     EXPECT_FALSE(log->isChecked());
+    // As the window grows the box keeps its place beside Calibrated.
+    const int gap = calibrated->x() - log->x();
+    const QPoint before = calibrated->pos();
+    window->resize(window->size() + QSize(300, 200));
+    QCoreApplication::processEvents();
+    EXPECT_NE(calibrated->pos(), before);
+    EXPECT_EQ(calibrated->x() - log->x(), gap);
+    EXPECT_EQ(log->y(), calibrated->y());
 
     QTest::keyClick(window.get(), Qt::Key_L, Qt::ControlModifier);
     EXPECT_TRUE(log->isChecked());
