@@ -316,8 +316,9 @@ bool SpectrumAnalysis::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool SpectrumAnalysis::mouse(QEvent::Type type, const QMouseEvent& event) {
-    const QPoint at = event.position().toPoint();
-    const int height = image_->height();
+    // In image pixels, as the graph and the rubber bands count them.
+    const QPoint at = (event.position() * image_->pixelRatio()).toPoint();
+    const int height = image_->image().height();
     if (type == QEvent::MouseButtonPress) {
         if (event.button() == Qt::LeftButton && (event.modifiers() & Qt::ShiftModifier)) {
             dragStart_ = at.x();
