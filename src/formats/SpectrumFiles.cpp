@@ -6,13 +6,9 @@
 #include "formats/SpeFormat.h"
 #include "formats/TabTextFormat.h"
 #include "records/AtomicFile.h"
+#include "records/TextFile.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <new>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace tarvio {
 
@@ -30,49 +26,6 @@ std::string_view withoutBom(std::string_view text) {
     if (text.substr(0, 3) == "\xEF\xBB\xBF")
         text.remove_prefix(3);
     return trim(text.substr(0, 256));
-}
-
-// The whole file, or why not.
-bool readWholeFile(const std::string& path, std::string& text, std::string& error) {
-    // Without O_NONBLOCK, opening a FIFO would wait for a writer, for ever if none comes.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return false;
-    }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        error = "not a file";
-        return false;
-    }
-    if (static_cast<std::uint64_t>(info.st_size) > MaxSpectrumFileBytes) {
-        ::close(fd);
-        error = "larger than " + std::to_string(MaxSpectrumFileBytes >> 20) +
-                " MiB, more than any spectrum file holds";
-        return false;
-    }
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            error = std::strerror(errno);
-            ::close(fd);
-            return false;
-        }
-        if (n == 0)
-            break;
-        if (text.size() + static_cast<std::size_t>(n) > MaxSpectrumFileBytes) {
-            error = "it grows beyond " + std::to_string(MaxSpectrumFileBytes >> 20) + " MiB";
-            ::close(fd);
-            return false;
-        }
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return true;
 }
 
 } // namespace
@@ -184,15 +137,15 @@ ReadResult readSpectrumText(std::string_view text, FileFormat format, const std:
 }
 
 ReadResult readSpectrumFile(const std::string& path) {
-    std::string text;
-    std::string error;
-    if (!readWholeFile(path, text, error)) {
+    const TextFileContents file = readTextFile(path, MaxSpectrumFileBytes);
+    if (file.status != ReadStatus::Ok) {
         ReadResult result;
         result.format = formatForPath(path).value_or(FileFormat::TabText);
-        result.error = path + ": cannot be read: " + error;
+        result.error =
+            path + ": " + (file.status == ReadStatus::Missing ? "does not exist" : file.problem);
         return result;
     }
-    return readSpectrumText(text, detectFormat(path, text), path);
+    return readSpectrumText(file.text, detectFormat(path, file.text), path);
 }
 
 } // namespace tarvio

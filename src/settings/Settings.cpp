@@ -5,7 +5,7 @@
 #include "settings/IniFile.h"
 #include "settings/NumberFormat.h"
 #include "settings/SettingsLocation.h"
-#include "settings/TextFile.h"
+#include "records/TextFile.h"
 
 #include <cmath>
 #include <filesystem>

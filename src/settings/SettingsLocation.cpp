@@ -1,7 +1,7 @@
 #include "settings/SettingsLocation.h"
 
 #include "records/AtomicFile.h"
-#include "settings/TextFile.h"
+#include "records/TextFile.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -2,7 +2,7 @@
 
 #include "settings/IniFile.h"
 #include "settings/NumberFormat.h"
-#include "settings/TextFile.h"
+#include "records/TextFile.h"
 
 namespace tarvio {
 

@@ -70,13 +70,12 @@ TEST(SpectrumFilesOnDisk, formatFollowsTheExtension_andFailuresNameTheFile) {
     EXPECT_NE(saved.error.find(missingFolder), std::string::npos) << saved.error;
 
     const std::string missing = dir.file("missing.spe");
-    EXPECT_EQ(readSpectrumFile(missing).error,
-              missing + ": cannot be read: No such file or directory");
+    EXPECT_EQ(readSpectrumFile(missing).error, missing + ": does not exist");
     EXPECT_EQ(readSpectrumFile(dir.path().string()).error,
-              dir.path().string() + ": cannot be read: not a file");
+              dir.path().string() + ": is not a regular file");
     const std::string fifo = dir.file("fifo.n42");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    EXPECT_EQ(readSpectrumFile(fifo).error, fifo + ": cannot be read: not a file");
+    EXPECT_EQ(readSpectrumFile(fifo).error, fifo + ": is not a regular file");
     test::writeText(dir.file("bad.csv"), "channel,counts\n0,x\n");
     EXPECT_EQ(readSpectrumFile(dir.file("bad.csv")).error,
               dir.file("bad.csv") + ": line 2: 'x' is not a whole count of zero or more");

@@ -1,6 +1,6 @@
 #include "settings/AppError.h"
 #include "settings/Settings.h"
-#include "settings/TextFile.h"
+#include "records/TextFile.h"
 
 #include "settings/FreshFile.h"
 #include "settings/ScopedSeparator.h"

@@ -1,4 +1,4 @@
-#include "settings/TextFile.h"
+#include "records/TextFile.h"
 
 #include <cerrno>
 #include <cstring>
@@ -17,10 +17,12 @@ TextFileContents failed(std::string problem) {
     return result;
 }
 
-TextFileContents tooLarge() {
+TextFileContents tooLarge(std::size_t maxBytes) {
     TextFileContents result;
     result.status = ReadStatus::TooLarge;
-    result.problem = "is larger than " + std::to_string(MaxTextFileBytes >> 20) + " MiB";
+    result.problem = maxBytes >= (std::size_t{1} << 20)
+                         ? "is larger than " + std::to_string(maxBytes >> 20) + " MiB"
+                         : "is larger than " + std::to_string(maxBytes) + " bytes";
     return result;
 }
 
@@ -35,7 +37,7 @@ struct FileDescriptor {
 
 } // namespace
 
-TextFileContents readTextFile(const std::string& path) {
+TextFileContents readTextFile(const std::string& path, std::size_t maxBytes) {
     // Without O_NONBLOCK, opening a FIFO waits for a writer, for ever if none comes.
     const FileDescriptor file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
     if (file.fd < 0) {
@@ -48,8 +50,8 @@ TextFileContents readTextFile(const std::string& path) {
         return failed(std::string("cannot be examined: ") + std::strerror(errno));
     if (!S_ISREG(info.st_mode))
         return failed("is not a regular file");
-    if (static_cast<std::size_t>(info.st_size) > MaxTextFileBytes)
-        return tooLarge();
+    if (static_cast<std::size_t>(info.st_size) > maxBytes)
+        return tooLarge(maxBytes);
 
     TextFileContents result;
     result.text.reserve(static_cast<std::size_t>(info.st_size));
@@ -63,8 +65,8 @@ TextFileContents readTextFile(const std::string& path) {
         if (n == 0)
             break;
         // A file that grows while it is read is held to the same limit.
-        if (result.text.size() + static_cast<std::size_t>(n) > MaxTextFileBytes)
-            return tooLarge();
+        if (result.text.size() + static_cast<std::size_t>(n) > maxBytes)
+            return tooLarge(maxBytes);
         result.text.append(buffer, static_cast<std::size_t>(n));
     }
     result.status = ReadStatus::Ok;
