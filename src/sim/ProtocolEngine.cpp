@@ -144,10 +144,11 @@ void ProtocolEngine::applyCommand(std::uint8_t code, const std::uint8_t* p, doub
         break;
     }
     case 'b':
-        s.biasCode = p[0];
-        break;
     case 'B':
-        s.biasCode = 0;
+        s.biasCode = code == 'b' ? p[0] : 0;
+        if (biasCodesSent_.size() == MaxBiasCodesKept)
+            biasCodesSent_.erase(biasCodesSent_.begin());
+        biasCodesSent_.push_back(s.biasCode);
         break;
     case '>': {
         const std::uint16_t value = static_cast<std::uint16_t>(p[1] | (p[2] << 8));

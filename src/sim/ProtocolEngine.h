@@ -102,6 +102,10 @@ public:
     std::uint64_t commandsReceived() const { return commands_; }
     std::uint64_t unknownCodes() const { return unknown_; }
     std::uint64_t synchronisations() const { return syncs_; }
+    // The bias codes the host sent, oldest first (0: off), the last MaxBiasCodesKept of them;
+    // a reset or power-up switches the bias off without appearing here.
+    const std::vector<std::uint8_t>& biasCodesSent() const { return biasCodesSent_; }
+    static constexpr std::size_t MaxBiasCodesKept = 1024;
 
     // The full response to `code` with parameters `params` (no side effects beyond frames and
     // noise): code, body of the row's shape, "OK\r". Used for wrong-code faults too.
@@ -134,6 +138,7 @@ private:
     std::uint64_t commands_ = 0;
     std::uint64_t unknown_ = 0;
     std::uint64_t syncs_ = 0;
+    std::vector<std::uint8_t> biasCodesSent_;
 };
 
 } // namespace tarvio

@@ -358,6 +358,11 @@ std::array<std::uint16_t, 13> SimulatedInterface::monitorReadings() const {
     return engine_.monitorReadings();
 }
 
+std::vector<std::uint8_t> SimulatedInterface::biasCodesSent() const {
+    std::lock_guard lock(mutex_);
+    return engine_.biasCodesSent();
+}
+
 std::string SimulatedInterface::identifierText() const {
     return board_.identifierText();
 }

@@ -82,6 +82,8 @@ public:
     std::vector<std::uint16_t> lastFrame() const;
     InterfaceState state() const;
     std::array<std::uint16_t, 13> monitorReadings() const;
+    // Every bias code the host sent, oldest first: whether the bias was left off at the end.
+    std::vector<std::uint8_t> biasCodesSent() const;
     // The identifier text the host should derive from the chipboard ID.
     std::string identifierText() const;
 
