@@ -1,0 +1,262 @@
+#include "cli/AcquireCommand.h"
+
+#include "cli/AcquireRun.h"
+#include "cli/CliInterfaces.h"
+#include "cli/Console.h"
+#include "cli/ExitCodes.h"
+#include "cli/StopSignals.h"
+#include "cli/UsageError.h"
+#include "records/PulseBuffer.h"
+#include "settings/AppError.h"
+#include "settings/BiasConversion.h"
+#include "settings/NumberFormat.h"
+#include "spectrometer/QrxController.h"
+
+#include <CLI/CLI.hpp>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarvio {
+
+namespace {
+
+// Why a file cannot be written there, or empty; asked before measuring, so that a run of a
+// week does not end in a folder that does not exist.
+std::string whyNotWritable(const std::string& path) {
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(path).parent_path();
+    if (folder.empty())
+        folder = ".";
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0)
+        return folder.string() + ": " + std::strerror(errno);
+    if (!S_ISDIR(info.st_mode))
+        return folder.string() + ": not a folder";
+    if (::access(folder.c_str(), W_OK) != 0)
+        return folder.string() + ": " + std::strerror(errno);
+    if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
+        return path + ": a folder";
+    return {};
+}
+
+// A check whose range the option's help text already states.
+CLI::Validator quiet(CLI::Validator validator) {
+    validator.description("");
+    return validator;
+}
+
+// A number above zero, with a message that says so.
+CLI::Validator positive() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            double value = 0.0;
+            return CLI::detail::lexical_cast(text, value) && value > 0.0
+                       ? std::string()
+                       : "'" + text + "' is not a number above 0";
+        },
+        "");
+}
+
+} // namespace
+
+CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
+    CLI::App* c = app.add_subcommand("acquire", "Measure one spectrum from start to file");
+    c->option_defaults()->always_capture_default(false);
+    const auto group = [c](CLI::Option* option, const char* name) { return option->group(name); };
+
+    const char* interface = "Interface";
+    auto* device = group(c->add_option("--device", o.device,
+                                       "Interface description, as list shows it "
+                                       "(default: the first listed)")
+                             ->type_name("TEXT"),
+                         interface);
+    auto* simulate =
+        group(c->add_option("--simulate", o.simulate,
+                            "Use the simulated interface with a source: Am-241 (default), "
+                            "Co-57 or Cs-137")
+                  ->expected(0, 1)
+                  ->type_name("[SOURCE]"),
+              interface);
+    simulate->excludes(device);
+    group(c->add_option("--activity", o.activity, "Simulated source: decays per second")
+              ->type_name("N")
+              ->check(quiet(CLI::Range(1.0, SimulatorConfig::MaxActivity)))
+              ->needs(simulate),
+          interface);
+    group(c->add_option("--seed", o.seed, "Simulated source: seed of its random numbers")
+              ->type_name("N")
+              ->check(quiet(CLI::NonNegativeNumber))
+              ->needs(simulate),
+          interface);
+    group(c->add_flag("--fast", o.fast,
+                      "Simulated interface without pacing: the next pulse as soon as the "
+                      "last one is read")
+              ->needs(simulate),
+          interface);
+
+    const char* point = "Operating point (defaults from settings.ini)";
+    group(c->add_option("--bias", o.bias,
+                        "Bias in volts, held to BiasMin..BiasMax (default: BiasMin)")
+              ->type_name("V"),
+          point);
+    group(c->add_option("--threshold", o.threshold,
+                        "Threshold in volts, 0 to 2.5 (default: the interface's own)")
+              ->type_name("V")
+              ->check(quiet(CLI::Range(0.0, 2.5))),
+          point);
+    group(c->add_option("--delay", o.delayMilliseconds,
+                        "Interval of the measurement in milliseconds (default: Delay)")
+              ->type_name("MS")
+              ->check(quiet(CLI::Range(0.0, 1.0e7))),
+          point);
+    group(c->add_option("--samples", o.samples, "Samples per pulse, 1 to 450 (default: 450)")
+              ->type_name("N")
+              ->check(quiet(CLI::Range(1, static_cast<int>(MaxPulseSamples)))),
+          point);
+
+    const char* presets = "Presets (without any: until interrupted)";
+    group(c->add_option("--real-time", o.realTime, "Stop after this many seconds of real time")
+              ->type_name("S")
+              ->check(positive()),
+          presets);
+    group(c->add_option("--live-time", o.liveTime, "Stop after this many seconds of live time")
+              ->type_name("S")
+              ->check(positive()),
+          presets);
+    group(c->add_option("--counts", o.counts, "Stop at this many counts in the spectrum")
+              ->type_name("N")
+              ->check(positive()),
+          presets);
+    group(c->add_option("--roi-counts", o.regionCounts,
+                        "Stop at N net counts in the region FIRST:LAST")
+              ->type_name("FIRST:LAST:N"),
+          presets);
+
+    const char* output = "Output";
+    group(c->add_option("--output", o.output,
+                        "Spectrum file; the format follows the extension: .n42, .spe, .csv, "
+                        ".txt")
+              ->type_name("FILE")
+              ->required(),
+          output);
+    group(c->add_flag("--calibrated", o.calibrated,
+                      "Write the .txt file in keV, with the calibration of settings.ini"),
+          output);
+    group(c->add_option("--autosave", o.autosaveMinutes,
+                        "Save the spectrum so far beside the output every MIN minutes")
+              ->type_name("MIN")
+              ->check(positive()),
+          output);
+    group(
+        c->add_option("--roi", o.regions, "Region FIRST:LAST to report at the end; repeat for more")
+            ->type_name("FIRST:LAST")
+            ->take_all(),
+        output);
+    group(c->add_flag("--fit", o.fit, "Fit a Gaussian to each --roi as well"), output);
+    group(c->add_option("--status", o.status,
+                        "json: one JSON status object a second on stdout, instead of the "
+                        "progress on stderr")
+              ->type_name("json")
+              ->check(quiet(CLI::IsMember({"text", "json"}))),
+          output);
+    return c;
+}
+
+AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings,
+                            std::vector<std::string>& notes) {
+    AcquirePlan plan;
+    plan.device = o.device;
+    if (o.simulate) {
+        SimulatorConfig simulator = settings.simulator;
+        simulator.enabled = true;
+        if (!o.simulate->empty() && !parseSimSource(*o.simulate, simulator.source))
+            throw UsageError("--simulate: '" + *o.simulate +
+                             "' is not a source; use Am-241, Co-57 or Cs-137");
+        simulator.activity = o.activity.value_or(simulator.activity);
+        simulator.seed = o.seed.value_or(simulator.seed);
+        simulator.fastMode = o.fast;
+        plan.simulator = sanitized(simulator);
+    }
+
+    // The bias as the window converts the text of its edit box.
+    const std::int32_t low = std::min(settings.app.biasMinVolts, settings.app.biasMaxVolts);
+    const std::int32_t high = std::max(settings.app.biasMinVolts, settings.app.biasMaxVolts);
+    std::int32_t volts = settings.app.biasMinVolts;
+    try {
+        if (o.bias)
+            volts = parseInt(*o.bias);
+        plan.biasCode = biasCode(volts, settings.app.biasMinVolts, settings.app.biasMaxVolts);
+    } catch (const AppError& error) {
+        throw UsageError(std::string("--bias: ") + error.what() +
+                         (o.bias ? "" : " (BiasMin and BiasMax of " + settings.file + ")"));
+    }
+    plan.biasVolts = std::clamp(volts, low, high);
+    if (plan.biasVolts != volts)
+        notes.push_back("The bias of " + std::to_string(volts) + " V lies outside " +
+                        std::to_string(low) + " to " + std::to_string(high) + " V (" +
+                        settings.file + "); " + std::to_string(plan.biasVolts) + " V is used.");
+
+    plan.thresholdVolts = o.threshold;
+    plan.delaySeconds =
+        o.delayMilliseconds ? *o.delayMilliseconds / 1000.0 : settings.app.delaySeconds;
+    if (!(plan.delaySeconds >= 0.0))
+        throw UsageError("the measurement delay of " + settings.file +
+                         " is negative; give --delay");
+    plan.samples = static_cast<std::uint16_t>(o.samples.value_or(DefaultSampleCount));
+
+    plan.limits.realSeconds = o.realTime;
+    plan.limits.liveSeconds = o.liveTime;
+    plan.limits.counts = o.counts;
+    if (o.regionCounts) {
+        std::string error;
+        plan.limits.regionCounts = parseRegionCountPreset(*o.regionCounts, error);
+        if (!plan.limits.regionCounts)
+            throw UsageError("--roi-counts " + error);
+    }
+
+    plan.output = spectrumOutput(o.output, o.calibrated);
+    plan.calibration = settings.calibration();
+    if (o.calibrated && !plan.calibration)
+        throw UsageError("--calibrated: " + settings.file +
+                         " holds no energy calibration (two points at least a channel apart)");
+    if (o.autosaveMinutes)
+        plan.autosaveSeconds = *o.autosaveMinutes * 60.0;
+    plan.regions = parseRegionOptions("--roi", o.regions);
+    plan.fit = o.fit;
+    plan.jsonStatus = o.status == "json";
+    return plan;
+}
+
+int runAcquire(const AcquireOptions& options, const CliEnvironment& environment) {
+    const CliSettings settings = loadCliSettings(environment.settingsFile);
+    std::vector<std::string> notes;
+    AcquirePlan plan = planAcquisition(options, settings, notes);
+
+    Console console(*environment.err, environment.errIsTerminal);
+    for (const std::string& note : notes)
+        console.line(note);
+    if (const std::string why = whyNotWritable(plan.output.path); !why.empty()) {
+        console.line("The spectrum cannot be written to " + plan.output.path + ": " + why);
+        return exitStatus(ExitCode::OutputNotWritten);
+    }
+
+    clearStopRequest();
+    std::optional<StopSignals> signals;
+    if (environment.handleSignals)
+        signals.emplace();
+    CliInterfaces interfaces(environment, plan.simulator.value_or(settings.simulator),
+                             plan.simulator.has_value());
+    if (plan.simulator)
+        plan.device = interfaces.simulatedDescription();
+    AcquireRun run(plan, console, environment);
+    return run.run();
+}
+
+} // namespace tarvio

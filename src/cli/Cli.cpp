@@ -1,0 +1,82 @@
+#include "cli/Cli.h"
+
+#include "cli/AcquireCommand.h"
+#include "cli/AnalyzeCommand.h"
+#include "cli/ConvertCommand.h"
+#include "cli/ExitCodes.h"
+#include "cli/ListCommand.h"
+#include "cli/UsageError.h"
+
+#include <CLI/CLI.hpp>
+
+#include <string>
+
+namespace tarvio {
+
+namespace {
+
+constexpr const char* ProgramName = "tarvio2-cli";
+
+// The message of a parse error on one line, with where to find help.
+int usage(const CliEnvironment& environment, const std::string& command,
+          const std::string& message) {
+    const std::string help =
+        command.empty() ? ProgramName : std::string(ProgramName) + " " + command;
+    *environment.err << help << ": " << message << " (see " << help << " --help)\n";
+    return exitStatus(ExitCode::Usage);
+}
+
+std::string chosenCommand(const CLI::App& app) {
+    const auto chosen = app.get_subcommands();
+    return chosen.empty() ? std::string() : chosen.front()->get_name();
+}
+
+} // namespace
+
+int runCli(int argc, const char* const* argv, const CliEnvironment& environment) {
+    CLI::App app("Tarvio2 without a window: measure, analyse and convert spectra.", ProgramName);
+    app.set_help_all_flag("--help-all", "Print the help of every subcommand");
+    app.require_subcommand(1);
+    std::string settingsFile = environment.settingsFile;
+    app.add_option("--settings", settingsFile, "settings.ini to read instead of the program's own")
+        ->check(CLI::ExistingFile);
+
+    ListOptions list;
+    AcquireOptions acquire;
+    AnalyzeOptions analyze;
+    ConvertOptions convert;
+    CLI::App* listCommand = addListCommand(app, list);
+    CLI::App* acquireCommand = addAcquireCommand(app, acquire);
+    CLI::App* analyzeCommand = addAnalyzeCommand(app, analyze);
+    CLI::App* convertCommand = addConvertCommand(app, convert);
+    for (CLI::App* command : app.get_subcommands({}))
+        command->fallthrough();
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp& help) {
+        return app.exit(help, *environment.out, *environment.err);
+    } catch (const CLI::CallForAllHelp& help) {
+        return app.exit(help, *environment.out, *environment.err);
+    } catch (const CLI::ParseError& error) {
+        return usage(environment, chosenCommand(app), error.what());
+    }
+
+    CliEnvironment resolved = environment;
+    resolved.settingsFile = settingsFile;
+    try {
+        if (listCommand->parsed())
+            return runList(list, resolved);
+        if (acquireCommand->parsed())
+            return runAcquire(acquire, resolved);
+        if (analyzeCommand->parsed())
+            return runAnalyze(analyze, resolved);
+        if (convertCommand->parsed())
+            return runConvert(convert, resolved);
+    } catch (const UsageError& error) {
+        return usage(environment, chosenCommand(app), error.what());
+    }
+    return usage(environment, {}, "no subcommand");
+}
+
+} // namespace tarvio

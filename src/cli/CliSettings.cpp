@@ -1,0 +1,50 @@
+#include "cli/CliSettings.h"
+
+#include "settings/NumberFormat.h"
+#include "settings/SettingsLocation.h"
+#include "settings/SimulatorSettings.h"
+
+#include <clocale>
+#include <langinfo.h>
+#include <locale.h>
+
+namespace tarvio {
+
+namespace {
+
+char userSeparator = '.';
+
+char userDecimalSeparator() {
+    return userSeparator;
+}
+
+} // namespace
+
+std::optional<EnergyCalibration> CliSettings::calibration() const {
+    const auto line = CalibrationLine::fromPoints(point1, point2);
+    if (!line || line->gain == 0.0)
+        return std::nullopt;
+    return EnergyCalibration::fromLine(*line);
+}
+
+void useUserDecimalSeparator() {
+    if (const locale_t user = newlocale(LC_NUMERIC_MASK, "", static_cast<locale_t>(0))) {
+        const char* radix = nl_langinfo_l(RADIXCHAR, user);
+        if (radix && radix[0] != '\0' && radix[1] == '\0' &&
+            static_cast<unsigned char>(radix[0]) < 0x80)
+            userSeparator = radix[0];
+        freelocale(user);
+    }
+    setDecimalSeparatorSource(&userDecimalSeparator);
+}
+
+CliSettings loadCliSettings(const std::string& explicitFile) {
+    CliSettings settings;
+    settings.file =
+        explicitFile.empty() ? locateSettings(currentSettingsPlaces()).file : explicitFile;
+    loadSettings(settings.file, settings.app, settings.point1, settings.point2);
+    settings.simulator = loadSimulatorConfig(settings.file);
+    return settings;
+}
+
+} // namespace tarvio

@@ -1,0 +1,47 @@
+#include "cli/ConvertCommand.h"
+
+#include "cli/ExitCodes.h"
+#include "cli/SpectrumOutput.h"
+#include "cli/UsageError.h"
+#include "formats/SpectrumFiles.h"
+
+#include <CLI/CLI.hpp>
+
+namespace tarvio {
+
+CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options) {
+    CLI::App* command =
+        app.add_subcommand("convert", "Convert a spectrum file; the formats follow the extensions");
+    command->add_option("IN", options.input, "Spectrum file to read (.n42, .spe, .csv, .txt)")
+        ->required();
+    command->add_option("OUT", options.output, "Spectrum file to write (.n42, .spe, .csv, .txt)")
+        ->required();
+    command->add_flag("--calibrated", options.calibrated,
+                      "Write the .txt file in keV instead of channels");
+    return command;
+}
+
+int runConvert(const ConvertOptions& options, const CliEnvironment& environment) {
+    const SpectrumOutput output = spectrumOutput(options.output, options.calibrated);
+    std::ostream& err = *environment.err;
+    const ReadResult read = readSpectrumFile(options.input);
+    if (!read) {
+        err << read.error << '\n';
+        return exitStatus(ExitCode::InputUnreadable);
+    }
+    for (const std::string& note : read.notes)
+        err << options.input << ": " << note << '\n';
+    const MeasuredSpectrum& spectrum = *read.spectrum;
+    if (output.energies && !spectrum.calibration)
+        throw UsageError("--calibrated: " + options.input + " has no energy calibration");
+
+    if (const SaveResult saved = writeSpectrum(output, spectrum); !saved) {
+        err << saved.error << '\n';
+        return exitStatus(ExitCode::OutputNotWritten);
+    }
+    for (const std::string& left : whatIsLeftOut(output, spectrum))
+        err << options.output << ": " << left << '\n';
+    return exitStatus(ExitCode::Done);
+}
+
+} // namespace tarvio

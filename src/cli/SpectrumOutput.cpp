@@ -1,0 +1,39 @@
+#include "cli/SpectrumOutput.h"
+
+#include "cli/UsageError.h"
+#include "formats/TabTextFormat.h"
+#include "records/AtomicFile.h"
+
+namespace tarvio {
+
+SpectrumOutput spectrumOutput(const std::string& path, bool calibrated) {
+    const auto format = formatForPath(path);
+    if (!format)
+        throw UsageError("'" + path + "': the extension names no format; use .n42, .spe, " +
+                         ".csv or .txt");
+    if (calibrated && *format != FileFormat::TabText)
+        throw UsageError("--calibrated is for the .txt form; " + std::string(formatName(*format)) +
+                         " files carry the calibration themselves");
+    return SpectrumOutput{path, *format, calibrated};
+}
+
+SaveResult writeSpectrum(const SpectrumOutput& output, const MeasuredSpectrum& spectrum) {
+    if (output.format == FileFormat::TabText)
+        return writeFileAtomically(output.path, writeTabText(spectrum, output.energies));
+    return saveSpectrumFile(output.path, spectrum, output.format);
+}
+
+std::vector<std::string> whatIsLeftOut(const SpectrumOutput& output,
+                                       const MeasuredSpectrum& spectrum) {
+    std::vector<std::string> left;
+    if (output.format != FileFormat::TabText)
+        return left;
+    const MeasurementInfo& m = spectrum.measurement;
+    if (m.startUtcMs || m.realSeconds || m.liveSeconds)
+        left.push_back("the tab-separated text keeps no start, real or live time");
+    if (spectrum.calibration && !output.energies)
+        left.push_back("the channel form keeps no energy calibration (--calibrated writes keV)");
+    return left;
+}
+
+} // namespace tarvio
