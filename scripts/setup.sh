@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     g++ cmake ninja-build pkg-config
     qt6-base-dev libftdi1-dev libusb-1.0-0-dev libeigen3-dev
-    libpugixml-dev libxml2-utils
+    libpugixml-dev libxml2-utils libcli11-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libclang-rt-14-dev
     xvfb xauth fonts-dejavu-core xdotool imagemagick

@@ -53,6 +53,9 @@ public:
         if (done_)
             return;
         done_ = true;
+        // A lost interface takes no commands: nothing sent now could reach it.
+        if (controller_.interfaceLost())
+            return;
         try {
             if (measuring_)
                 controller_.StopMeasurement();
@@ -199,6 +202,8 @@ AcquireRun::End AcquireRun::measure(TQrxController& controller) {
         endedAt_ = now;
         if ((signal_ = stopSignal()) != 0)
             return End::Signal;
+        if (controller.interfaceLost())
+            return End::Lost;
         if (const auto preset = presetMet(now)) {
             presetReached_ = *preset;
             return End::Preset;

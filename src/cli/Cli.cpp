@@ -59,7 +59,13 @@ int runCli(int argc, const char* const* argv, const CliEnvironment& environment)
     } catch (const CLI::CallForAllHelp& help) {
         return app.exit(help, *environment.out, *environment.err);
     } catch (const CLI::ParseError& error) {
-        return usage(environment, chosenCommand(app), error.what());
+        const std::string command = chosenCommand(app);
+        const std::vector<std::string> unknown = app.remaining();
+        if (command.empty() && !unknown.empty() && unknown.front().rfind('-', 0) != 0)
+            return usage(environment, {},
+                         "'" + unknown.front() +
+                             "' is not a subcommand; use list, acquire, analyze or convert");
+        return usage(environment, command, error.what());
     }
 
     CliEnvironment resolved = environment;

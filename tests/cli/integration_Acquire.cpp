@@ -1,0 +1,179 @@
+// acquire end to end against the simulated interface, in the test's own process: how each
+// way a measurement ends leaves the file, the exit status and the bias.
+
+#include "CliTestSupport.h"
+#include "cli/StopSignals.h"
+#include "driver/TimeSource.h"
+#include "formats/SpectrumFiles.h"
+#include "spectrometer/SpecTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <csignal>
+#include <filesystem>
+
+using namespace tarvio;
+using namespace tarvio::test;
+
+namespace {
+
+// The bias was switched on for the measurement and off by the end.
+void expectBiasSwitchedOff(const std::shared_ptr<SimulatedInterface>& sim) {
+    ASSERT_NE(sim, nullptr);
+    const std::vector<std::uint8_t> codes = sim->biasCodesSent();
+    ASSERT_FALSE(codes.empty());
+    EXPECT_NE(std::find(codes.begin(), codes.end(), 255), codes.end()) << "never switched on";
+    EXPECT_EQ(codes.back(), 0);
+    EXPECT_EQ(sim->state().biasCode, 0);
+}
+
+MeasuredSpectrum readBack(const std::string& path) {
+    ReadResult read = readSpectrumFile(path);
+    EXPECT_TRUE(read) << read.error;
+    return read ? *read.spectrum : MeasuredSpectrum{};
+}
+
+} // namespace
+
+TEST(Acquire, sigintMidRun_writesWhatWasCountedExits130BiasOff) {
+    CliRunner cli;
+    cli.tick = [](const AcquireProgress& progress) {
+        if (progress.counts > 2000)
+            requestStop(SIGINT);
+    };
+    const std::string output = cli.file("stopped.n42");
+    const CliResult result = cli.run({"acquire", "--simulate", "--fast", "--output", output});
+    EXPECT_EQ(result.status, 130) << result.err;
+    expectBiasSwitchedOff(cli.simulator);
+    const MeasuredSpectrum spectrum = readBack(output);
+    EXPECT_GT(spectrum.totalCounts(), 2000u);
+    // Every pulse the interface delivered was counted and written.
+    EXPECT_EQ(spectrum.totalCounts(), cli.simulator->stats().pulsesDelivered);
+    EXPECT_NE(result.err.find("Stopped by SIGINT"), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find(std::to_string(spectrum.totalCounts()) + " counts."),
+              std::string::npos)
+        << result.err;
+    EXPECT_TRUE(spectrum.measurement.ended);
+    EXPECT_EQ(spectrum.measurement.operatingPoint.biasVolts, 16.0);
+}
+
+TEST(Acquire, interfaceLostMidRun_writesWhatWasCountedExitsFour) {
+    CliRunner cli;
+    std::shared_ptr<SimulatedInterface> unplugged;
+    cli.tick = [&](const AcquireProgress& progress) {
+        if (progress.counts > 1000 && !unplugged) {
+            unplugged = cli.simulator;
+            unplugged->unplug();
+        }
+    };
+    const std::string output = cli.file("lost.spe");
+    const CliResult result = cli.run({"acquire", "--simulate", "--fast", "--output", output});
+    EXPECT_EQ(result.status, 4) << result.err;
+    EXPECT_NE(result.err.find("Interface lost"), std::string::npos) << result.err;
+    EXPECT_GT(readBack(output).totalCounts(), 1000u);
+}
+
+TEST(Acquire, realTimePreset_stopsOnTimeOnTheManualClock) {
+    SharedManualTime clock;
+    ScopedTimeSource useClock(clock);
+    CliRunner cli;
+    const std::string output = cli.file("timed.n42");
+    const CliResult result = cli.run(
+        {"acquire", "--simulate", "--real-time", "30", "--status", "json", "--output", output});
+    ASSERT_EQ(result.status, 0) << result.err;
+    expectBiasSwitchedOff(cli.simulator);
+    const MeasuredSpectrum spectrum = readBack(output);
+    ASSERT_TRUE(spectrum.measurement.realSeconds);
+    EXPECT_GE(*spectrum.measurement.realSeconds, 30.0);
+    EXPECT_LT(*spectrum.measurement.realSeconds, 30.0 + 0.2);
+    EXPECT_GT(spectrum.totalCounts(), 0u);
+
+    // One status line a second, whose counts never go down; the last one says how it ended.
+    std::istringstream lines(result.out);
+    std::string line;
+    std::uint64_t counts = 0;
+    int statusLines = 0;
+    nlohmann::json last;
+    while (std::getline(lines, line)) {
+        last = nlohmann::json::parse(line);
+        EXPECT_GE(last["counts"].get<std::uint64_t>(), counts) << line;
+        counts = last["counts"];
+        ++statusLines;
+    }
+    EXPECT_GE(statusLines, 28);
+    EXPECT_LE(statusLines, 32);
+    EXPECT_EQ(last["state"], "Preset reached");
+    EXPECT_EQ(last["counts"], spectrum.totalCounts());
+    EXPECT_EQ(last["output"], output);
+}
+
+TEST(Acquire, outputThatCannotBeWritten_exitsFive_beforeOrAfterMeasuring) {
+    CliRunner cli;
+    const CliResult before =
+        cli.run({"acquire", "--simulate", "--fast", "--output", cli.file("no/folder/a.n42")});
+    EXPECT_EQ(before.status, 5);
+    EXPECT_NE(before.err.find("no/folder"), std::string::npos) << before.err;
+    EXPECT_EQ(cli.simulator, nullptr) << "measured although the file could not be written";
+
+    // The folder goes away while measuring: the bias still goes off, and the reason is told.
+    const std::string folder = cli.file("vanishing");
+    std::filesystem::create_directory(folder);
+    cli.tick = [&](const AcquireProgress& progress) {
+        if (progress.counts > 500) {
+            std::filesystem::remove_all(folder);
+            requestStop(SIGTERM);
+        }
+    };
+    const CliResult after =
+        cli.run({"acquire", "--simulate", "--fast", "--output", folder + "/a.csv"});
+    EXPECT_EQ(after.status, 5) << after.err;
+    EXPECT_NE(after.err.find(folder + "/a.csv"), std::string::npos) << after.err;
+    expectBiasSwitchedOff(cli.simulator);
+}
+
+TEST(Acquire, autosave_besideTheOutputWhileMeasuring_removedOnceWritten) {
+    SharedManualTime clock;
+    ScopedTimeSource useClock(clock);
+    CliRunner cli;
+    const std::string output = cli.file("long.n42");
+    const std::string autosave = cli.file("long.autosave.n42");
+    bool seen = false;
+    cli.tick = [&](const AcquireProgress& progress) {
+        if (!seen && progress.realSeconds.value_or(0) > 7.0 && std::filesystem::exists(autosave)) {
+            seen = true;
+            const MeasuredSpectrum partial = readBack(autosave);
+            EXPECT_FALSE(partial.measurement.ended);
+        }
+    };
+    const CliResult result = cli.run(
+        {"acquire", "--simulate", "--real-time", "10", "--autosave", "0.1", "--output", output});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(seen);
+    EXPECT_FALSE(std::filesystem::exists(autosave));
+    EXPECT_TRUE(readBack(output).measurement.ended);
+}
+
+TEST(Acquire, noInterface_exitsThree) {
+    CliRunner cli;
+    writeText(cli.settingsFile, "[Simulator]\nEnabled=0\n");
+    const CliResult list = cli.run({"list"});
+    EXPECT_EQ(list.status, 3);
+    EXPECT_EQ(list.out, "");
+    const CliResult acquire = cli.run({"acquire", "--output", cli.file("a.n42")});
+    EXPECT_EQ(acquire.status, 3);
+    EXPECT_NE(acquire.err.find("No interface found."), std::string::npos) << acquire.err;
+
+    writeText(cli.settingsFile, "[Simulator]\nEnabled=1\n");
+    const CliResult listed = cli.run({"list"});
+    EXPECT_EQ(listed.status, 0);
+    EXPECT_EQ(listed.out, cli.simulator->description() + "\n");
+    const CliResult other =
+        cli.run({"acquire", "--device", "Medipix2 elsewhere", "--output", cli.file("a.n42")});
+    EXPECT_EQ(other.status, 3);
+    EXPECT_NE(other.err.find("No interface 'Medipix2 elsewhere' found; found: '" +
+                             cli.simulator->description() + "'"),
+              std::string::npos)
+        << other.err;
+    EXPECT_FALSE(std::filesystem::exists(cli.file("a.n42")));
+}

@@ -1,0 +1,115 @@
+// What tarvio2-cli makes of its command line before it touches an interface or a file.
+
+#include "CliTestSupport.h"
+#include "cli/AcquireProgress.h"
+#include "cli/AcquireRun.h"
+#include "cli/RegionArgument.h"
+
+#include <gtest/gtest.h>
+
+using namespace tarvio;
+using namespace tarvio::test;
+
+TEST(CommandLine, everyUsageError_exitsTwoWithOneLineNamingIt_beforeAnyInterface) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, "A subcommand is required"},
+        {{"frobnicate"}, "'frobnicate' is not a subcommand"},
+        {{"acquire", "--simulate"}, "--output is required"},
+        {{"acquire", "--simulate", "--output", "x.doc"}, "names no format"},
+        {{"acquire", "--simulate", "--samples", "0", "--output", "x.n42"}, "not in range"},
+        {{"acquire", "--simulate", "--samples", "451", "--output", "x.n42"}, "not in range"},
+        {{"acquire", "--simulate", "--threshold", "3", "--output", "x.n42"}, "not in range"},
+        {{"acquire", "--simulate", "--counts", "-5", "--output", "x.n42"}, "above 0"},
+        {{"acquire", "--simulate", "--real-time", "0", "--output", "x.n42"}, "above 0"},
+        {{"acquire", "--simulate", "--autosave", "nan", "--output", "x.n42"}, "above 0"},
+        {{"acquire", "--simulate=Xe-135", "--output", "x.n42"}, "'Xe-135' is not a source"},
+        {{"acquire", "--device", "A", "--simulate", "--output", "x.n42"}, "excludes"},
+        {{"acquire", "--fast", "--output", "x.n42"}, "requires --simulate"},
+        {{"acquire", "--simulate", "--bias", "40.5", "--output", "x.n42"},
+         "'40.5' is not a valid integer value"},
+        {{"acquire", "--simulate", "--roi", "500:400", "--output", "x.n42"},
+         "first channel lies above the last"},
+        {{"acquire", "--simulate", "--roi-counts", "1:2", "--output", "x.n42"}, "FIRST:LAST:N"},
+        {{"acquire", "--simulate", "--roi-counts", "1:2:0", "--output", "x.n42"}, "above 0"},
+        {{"acquire", "--simulate", "--calibrated", "--output", "x.n42"}, "for the .txt form"},
+        {{"acquire", "--simulate", "--calibrated", "--output", "x.txt"},
+         "holds no energy calibration"},
+        {{"acquire", "--simulate", "--status", "xml", "--output", "x.n42"}, "--status"},
+        {{"analyze", "f.n42"}, "--roi is required"},
+        {{"analyze", "f.n42", "--roi", "0:4096"}, "whole numbers from 0 to 4095"},
+        {{"analyze", "f.n42", "--roi", "12"}, "not a region FIRST:LAST"},
+        {{"convert", "a.n42"}, "OUT is required"},
+        {{"convert", "a.n42", "b.xyz"}, "names no format"},
+        {{"--settings", "/no/such/settings.ini", "list"}, "does not exist"},
+    };
+    for (const Case& c : cases) {
+        CliRunner cli;
+        const CliResult result = cli.run(c.args);
+        std::string typed;
+        for (const std::string& arg : c.args)
+            typed += arg + " ";
+        EXPECT_EQ(result.status, 2) << typed;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << typed << "\n" << result.err;
+        EXPECT_EQ(result.err.rfind("tarvio2-cli", 0), 0u) << result.err;
+        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << "one line: " << result.err;
+        EXPECT_EQ(cli.simulator, nullptr) << typed << ": an interface was set up";
+    }
+}
+
+TEST(CommandLine, settingsThatDefeatTheBiasConversion_usageErrorNamingTheFile) {
+    CliRunner cli;
+    writeText(cli.settingsFile, "[Settings]\nBiasMin=30\nBiasMax=30\n");
+    const CliResult result = cli.run({"acquire", "--simulate", "--output", cli.file("a.n42")});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_NE(result.err.find("Floating point division by zero"), std::string::npos);
+    EXPECT_NE(result.err.find(cli.settingsFile), std::string::npos);
+}
+
+TEST(CommandLine, helpOfEachSubcommand_exitsZeroWithItsUsage) {
+    for (const char* command : {"list", "acquire", "analyze", "convert"}) {
+        CliRunner cli;
+        const CliResult result = cli.run({command, "--help"});
+        EXPECT_EQ(result.status, 0) << command;
+        EXPECT_NE(result.out.find(std::string("Usage: tarvio2-cli ") + command), std::string::npos)
+            << result.out;
+    }
+}
+
+TEST(CommandLine, regionTexts_parsedOrRefused) {
+    struct Case {
+        const char* text;
+        bool preset;
+        bool ok;
+    };
+    const Case cases[] = {
+        {"0:4095", false, true},    {"380:420", false, true},     {"7:7", false, true},
+        {"420:380", false, false},  {"-1:5", false, false},       {"1:4096", false, false},
+        {"1:2:3", false, false},    {"a:b", false, false},        {":5", false, false},
+        {"1 :5", false, false},     {"380:420:1000", true, true}, {"380:420", true, false},
+        {"380:420:0", true, false}, {"380:420:-2", true, false},
+    };
+    for (const Case& c : cases) {
+        std::string error;
+        const bool ok = c.preset ? parseRegionCountPreset(c.text, error).has_value()
+                                 : parseRegion(c.text, error).has_value();
+        EXPECT_EQ(ok, c.ok) << c.text;
+        EXPECT_EQ(error.empty(), c.ok) << c.text << ": " << error;
+    }
+    std::string error;
+    const auto preset = parseRegionCountPreset("380:420:1000", error);
+    EXPECT_EQ(preset->region, (Region{380, 420}));
+    EXPECT_EQ(preset->netCounts, 1000u);
+}
+
+TEST(CommandLine, clockAndAutosaveNames) {
+    EXPECT_EQ(clockText(0.0), "0:00:00");
+    EXPECT_EQ(clockText(3723.9), "1:02:03");
+    EXPECT_EQ(clockText(2 * 86400 + 5), "2d 0:00:05");
+    EXPECT_EQ(clockText(-4.0), "0:00:00");
+    EXPECT_EQ(autosavePathFor("/data/am241.n42"), "/data/am241.autosave.n42");
+    EXPECT_EQ(autosavePathFor("run.txt"), "run.autosave.txt");
+}
