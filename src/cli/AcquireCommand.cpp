@@ -2,10 +2,10 @@
 
 #include "cli/AcquireRun.h"
 #include "cli/CliInterfaces.h"
+#include "cli/CommandErrors.h"
 #include "cli/Console.h"
 #include "cli/ExitCodes.h"
 #include "cli/StopSignals.h"
-#include "cli/UsageError.h"
 #include "records/PulseBuffer.h"
 #include "settings/AppError.h"
 #include "settings/BiasConversion.h"

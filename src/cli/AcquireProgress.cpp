@@ -37,7 +37,7 @@ std::string progressText(const AcquireProgress& p) {
         text += "  " + formatFixed(*p.inputRate, 1) + "/s input";
     if (p.presetFraction) {
         text += "  " + std::to_string(static_cast<int>(std::floor(*p.presetFraction * 100.0))) +
-                "% of preset";
+                "% done";
         if (p.secondsLeft)
             text += ", " + clockText(std::ceil(*p.secondsLeft)) + " left";
     }

@@ -22,7 +22,7 @@ struct AcquireProgress {
     std::optional<double> secondsLeft;    // until that preset, at the present pace
 };
 
-// "0:01:23  12345 counts  148.2/s accepted  150.1/s input  45% of preset, 0:01:40 left".
+// "0:01:23  12345 counts  148.2/s accepted  150.1/s input  45% done, 0:01:40 left".
 std::string progressText(const AcquireProgress& progress);
 
 // {"elapsed", "real", "live", "counts", "rates": {"accepted", "input"}, "state",

@@ -1,11 +1,11 @@
 #include "cli/AnalyzeCommand.h"
 
+#include "cli/CommandErrors.h"
 #include "cli/ExitCodes.h"
 #include "cli/RegionArgument.h"
 #include "cli/RegionReport.h"
+#include "cli/SpectrumInput.h"
 #include "cli/SpectrumSummary.h"
-#include "cli/UsageError.h"
-#include "formats/SpectrumFiles.h"
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
@@ -29,22 +29,13 @@ CLI::App* addAnalyzeCommand(CLI::App& app, AnalyzeOptions& options) {
 
 int runAnalyze(const AnalyzeOptions& options, const CliEnvironment& environment) {
     const std::vector<Region> regions = parseRegionOptions("--roi", options.regions);
-    const ReadResult read = readSpectrumFile(options.file);
-    std::ostream& err = *environment.err;
-    if (!read) {
-        err << read.error << '\n';
-        return exitStatus(ExitCode::InputUnreadable);
-    }
-    for (const std::string& note : read.notes)
-        err << options.file << ": " << note << '\n';
-    const MeasuredSpectrum& measured = *read.spectrum;
+    const MeasuredSpectrum measured = readSpectrumInput(options.file, *environment.err);
     const auto spectrum = toSpectrum(measured);
-    if (!spectrum) {
-        err << options.file << ": " << measured.counts.size()
-            << " channels or counts beyond 32 bits; the analysis takes at most " << SpectrumChannels
-            << " channels of 32-bit counts\n";
-        return exitStatus(ExitCode::InputUnreadable);
-    }
+    if (!spectrum)
+        throw CommandFailure(ExitCode::InputUnreadable,
+                             options.file + ": " + std::to_string(measured.counts.size()) +
+                                 " channels or counts beyond 32 bits; the analysis takes at most " +
+                                 std::to_string(SpectrumChannels) + " channels of 32-bit counts");
     for (const Region& region : regions)
         if (region.last >= measured.counts.size())
             throw UsageError("--roi " + regionText(region) + " lies beyond the " +

@@ -2,10 +2,10 @@
 
 #include "cli/AcquireCommand.h"
 #include "cli/AnalyzeCommand.h"
+#include "cli/CommandErrors.h"
 #include "cli/ConvertCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/ListCommand.h"
-#include "cli/UsageError.h"
 
 #include <CLI/CLI.hpp>
 
@@ -81,6 +81,9 @@ int runCli(int argc, const char* const* argv, const CliEnvironment& environment)
             return runConvert(convert, resolved);
     } catch (const UsageError& error) {
         return usage(environment, chosenCommand(app), error.what());
+    } catch (const CommandFailure& failure) {
+        *environment.err << failure.what() << '\n';
+        return exitStatus(failure.code());
     }
     return usage(environment, {}, "no subcommand");
 }

@@ -1,9 +1,9 @@
 #include "cli/ConvertCommand.h"
 
+#include "cli/CommandErrors.h"
 #include "cli/ExitCodes.h"
+#include "cli/SpectrumInput.h"
 #include "cli/SpectrumOutput.h"
-#include "cli/UsageError.h"
-#include "formats/SpectrumFiles.h"
 
 #include <CLI/CLI.hpp>
 
@@ -24,14 +24,7 @@ CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options) {
 int runConvert(const ConvertOptions& options, const CliEnvironment& environment) {
     const SpectrumOutput output = spectrumOutput(options.output, options.calibrated);
     std::ostream& err = *environment.err;
-    const ReadResult read = readSpectrumFile(options.input);
-    if (!read) {
-        err << read.error << '\n';
-        return exitStatus(ExitCode::InputUnreadable);
-    }
-    for (const std::string& note : read.notes)
-        err << options.input << ": " << note << '\n';
-    const MeasuredSpectrum& spectrum = *read.spectrum;
+    const MeasuredSpectrum spectrum = readSpectrumInput(options.input, err);
     if (output.energies && !spectrum.calibration)
         throw UsageError("--calibrated: " + options.input + " has no energy calibration");
 

@@ -1,6 +1,6 @@
 #include "cli/RegionArgument.h"
 
-#include "cli/UsageError.h"
+#include "cli/CommandErrors.h"
 #include "records/Spectrum.h"
 
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "cli/SpectrumOutput.h"
 
-#include "cli/UsageError.h"
+#include "cli/CommandErrors.h"
 #include "formats/TabTextFormat.h"
 #include "records/AtomicFile.h"
 

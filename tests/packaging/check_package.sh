@@ -15,6 +15,7 @@ fail() {
 files=$(dpkg-deb -c "$deb" | awk '{print $6}')
 expected=(
     ./usr/bin/tarvio2
+    ./usr/bin/tarvio2-cli
     ./usr/share/applications/$app_id.desktop
     ./usr/share/metainfo/$app_id.metainfo.xml
     ./usr/share/icons/hicolor/scalable/apps/$app_id.svg
@@ -23,6 +24,7 @@ expected=(
     ./usr/share/doc/tarvio2/copyright
     ./usr/share/doc/tarvio2/changelog.gz
     ./usr/share/man/man1/tarvio2.1.gz
+    ./usr/share/man/man1/tarvio2-cli.1.gz
 )
 for file in "${expected[@]}"; do
     grep -qxF "$file" <<<"$files" || fail "$file is not in the package"

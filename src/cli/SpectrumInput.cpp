@@ -1,0 +1,17 @@
+#include "cli/SpectrumInput.h"
+
+#include "cli/CommandErrors.h"
+#include "formats/SpectrumFiles.h"
+
+namespace tarvio {
+
+MeasuredSpectrum readSpectrumInput(const std::string& path, std::ostream& err) {
+    ReadResult read = readSpectrumFile(path);
+    if (!read)
+        throw CommandFailure(ExitCode::InputUnreadable, read.error);
+    for (const std::string& note : read.notes)
+        err << path << ": " << note << '\n';
+    return std::move(*read.spectrum);
+}
+
+} // namespace tarvio
