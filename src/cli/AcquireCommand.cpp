@@ -255,7 +255,7 @@ int runAcquire(const AcquireOptions& options, const CliEnvironment& environment)
                              plan.simulator.has_value());
     if (plan.simulator)
         plan.device = interfaces.simulatedDescription();
-    AcquireRun run(plan, console, environment);
+    AcquireRun run(plan, settings.extraDeadTimeSeconds, console, environment);
     return run.run();
 }
 

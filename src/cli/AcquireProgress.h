@@ -16,6 +16,7 @@ struct AcquireProgress {
     std::optional<double> liveSeconds;
     std::uint64_t counts = 0;
     std::optional<double> acceptedRate;   // counts per second of real time
+    std::optional<double> acceptedNow;    // the same over the last few seconds
     std::optional<double> inputRate;      // estimated pulses per second reaching the interface
     std::string state;                    // "Measuring", "Preset reached", "Interface lost", ...
     std::optional<double> presetFraction; // 0..1 of the preset nearest to its end
@@ -25,7 +26,7 @@ struct AcquireProgress {
 // "0:01:23  12345 counts  148.2/s accepted  150.1/s input  45% done, 0:01:40 left".
 std::string progressText(const AcquireProgress& progress);
 
-// {"elapsed", "real", "live", "counts", "rates": {"accepted", "input"}, "state",
+// {"elapsed", "real", "live", "counts", "rates": {"accepted", "accepted_now", "input"}, "state",
 //  "preset_fraction", "seconds_left"}; unknown values are null.
 nlohmann::json statusJson(const AcquireProgress& progress);
 

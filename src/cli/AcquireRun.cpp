@@ -5,26 +5,20 @@
 #include "cli/RegionReport.h"
 #include "cli/StopSignals.h"
 #include "driver/TimeSource.h"
-#include "link/Interfaces.h"
 #include "link/Report.h"
 #include "records/TextFormat.h"
+#include "spectrometer/MeasurementState.h"
+#include "spectrometer/Presets.h"
 #include "spectrometer/QrxController.h"
 
 #include <nlohmann/json.hpp>
 
-#include <chrono>
 #include <csignal>
 #include <filesystem>
-#include <numeric>
 
 namespace tarvio {
 
 namespace {
-
-std::int64_t utcNowMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
-}
 
 const char* signalName(int signal) {
     switch (signal) {
@@ -97,8 +91,9 @@ std::string autosavePathFor(const std::string& output) {
     return (path.parent_path() / name).string();
 }
 
-AcquireRun::AcquireRun(const AcquirePlan& plan, Console& console, const CliEnvironment& environment)
-    : plan_(plan), console_(console), environment_(environment),
+AcquireRun::AcquireRun(const AcquirePlan& plan, double extraDeadTime, Console& console,
+                       const CliEnvironment& environment)
+    : plan_(plan), extraDeadTime_(extraDeadTime), console_(console), environment_(environment),
       autosavePath_(autosavePathFor(plan.output.path)) {
     spectrum_.clear();
     pulse_.clear();
@@ -137,14 +132,12 @@ int AcquireRun::run() {
 }
 
 int AcquireRun::measureOpened(TQrxController& controller, const std::string& device) {
-    device_ = device;
-    if (const DeviceDescr* descr = FindInterface(controller.link))
-        chipIdentifiers_ = descr->chipIdText;
     InterfaceShutdown shutdown(controller);
 
     // What the window does after opening: bias off, the interface's threshold read back and
     // sent again (or the one asked for), the scope configured.
     controller.SetBias(0);
+    controller.NoteBiasVolts(std::nullopt);
     controller.ReadMonitor();
     thresholdVolts_ = plan_.thresholdVolts.value_or(controller.monitorThreshold());
     controller.SetThreshold(thresholdVolts_);
@@ -155,12 +148,16 @@ int AcquireRun::measureOpened(TQrxController& controller, const std::string& dev
         return exitStatus(ExitCode::SignalBase) + signal;
     }
 
-    // Then the bias the operator asked for, and the window's Start.
+    // Then the bias the operator asked for, and the window's Start with the presets.
     if (!controller.SetBias(plan_.biasCode)) {
         console_.line("The interface did not take the bias; nothing was measured.");
         return exitStatus(ExitCode::NoInterface);
     }
+    controller.NoteBiasVolts(plan_.biasVolts);
     controller.ClearRecords();
+    controller.SetPresets(
+        {plan_.limits.realSeconds, plan_.limits.liveSeconds, plan_.limits.counts});
+    controller.SetExtraDeadTime(extraDeadTime_);
     controller.SetSampleCount(plan_.samples);
     shutdown.measuring();
     if (!controller.ConfigureScope() || !controller.ArmMeasurement(plan_.delaySeconds) ||
@@ -168,12 +165,11 @@ int AcquireRun::measureOpened(TQrxController& controller, const std::string& dev
         console_.line("The interface did not start the measurement; nothing was measured.");
         return exitStatus(ExitCode::NoInterface);
     }
-    startedAt_ = timeSource().now();
-    startUtcMs_ = utcNowMs();
-    nextStatus_ = startedAt_ + StatusSeconds;
-    nextProgress_ = startedAt_;
+    const double startedAt = timeSource().now();
+    nextStatus_ = startedAt + StatusSeconds;
+    nextProgress_ = startedAt;
     if (plan_.autosaveSeconds)
-        nextAutosave_ = startedAt_ + *plan_.autosaveSeconds;
+        nextAutosave_ = startedAt + *plan_.autosaveSeconds;
     console_.line("Measuring on " + device + ": bias " + volts(plan_.biasVolts) + ", threshold " +
                   volts(thresholdVolts_) + ", delay " +
                   formatFixed(plan_.delaySeconds * 1000.0, 0) + " ms, " +
@@ -181,31 +177,36 @@ int AcquireRun::measureOpened(TQrxController& controller, const std::string& dev
 
     const End end = measure(controller);
     shutdown.finish();
-    // Pulses that triggered before the stop arrive before its answer: the spectrum is final.
+    // Pulses that triggered before the stop arrive before its answer: the spectrum is final,
+    // and the record's clocks stopped with it.
     take(controller);
-    return finish(end, endedAt_);
+    return finish(end, progressOf(status_, timeSource().now()));
 }
 
 void AcquireRun::take(TQrxController& controller) {
-    controller.Snapshot(pulse_, spectrum_);
-    counts_ = std::accumulate(spectrum_.counts.begin(), spectrum_.counts.end(), std::uint64_t{0});
+    controller.Snapshot(pulse_, spectrum_, info_);
 }
 
 AcquireRun::End AcquireRun::measure(TQrxController& controller) {
     for (;;) {
         timeSource().sleepFor(PollSeconds);
-        const double now = timeSource().now();
+        // Meets the time presets and stops the interface after any preset.
+        status_ = controller.PollMeasurement();
         take(controller);
-        const AcquireProgress progress = progressAt(now);
+        const double now = timeSource().now();
+        const AcquireProgress progress = progressOf(status_, now);
         if (environment_.acquireTick)
             environment_.acquireTick(progress);
-        endedAt_ = now;
         if ((signal_ = stopSignal()) != 0)
             return End::Signal;
         if (controller.interfaceLost())
             return End::Lost;
-        if (const auto preset = presetMet(now)) {
-            presetReached_ = *preset;
+        if (status_.presetReached) {
+            presetReached_ = PresetKindName(*status_.presetReached);
+            return End::Preset;
+        }
+        if (const auto fraction = regionPresetFraction(); fraction && *fraction >= 1.0) {
+            presetReached_ = "region counts";
             return End::Preset;
         }
         report(progress, now);
@@ -213,38 +214,32 @@ AcquireRun::End AcquireRun::measure(TQrxController& controller) {
     }
 }
 
-std::optional<std::string> AcquireRun::presetMet(double now) const {
-    const AcquireLimits& limits = plan_.limits;
-    if (limits.realSeconds && now - startedAt_ >= *limits.realSeconds)
-        return "real time";
-    if (limits.counts && counts_ >= *limits.counts)
-        return "counts";
-    if (limits.regionCounts && regionNetCounts(spectrum_, limits.regionCounts->region) >=
-                                   static_cast<double>(limits.regionCounts->netCounts))
-        return "region counts";
-    return std::nullopt;
+// The region preset is met on the copies, between two polls: regions are the analysis
+// library's, which the controller's pulse path does not know.
+std::optional<double> AcquireRun::regionPresetFraction() const {
+    if (!plan_.limits.regionCounts)
+        return std::nullopt;
+    const RegionCountPreset& preset = *plan_.limits.regionCounts;
+    return std::max(0.0, regionNetCounts(spectrum_, preset.region)) /
+           static_cast<double>(preset.netCounts);
 }
 
-AcquireProgress AcquireRun::progressAt(double now) const {
+AcquireProgress AcquireRun::progressOf(const MeasurementStatus& status, double now) const {
     AcquireProgress p;
     p.elapsed = now - commandStart_;
-    const double real = now - startedAt_;
-    p.realSeconds = real;
-    p.counts = counts_;
-    if (real > 0.0)
-        p.acceptedRate = static_cast<double>(counts_) / real;
-    p.state = "Measuring";
-    const AcquireLimits& limits = plan_.limits;
-    if (limits.realSeconds) {
-        p.presetFraction = std::min(1.0, real / *limits.realSeconds);
-        p.secondsLeft = std::max(0.0, *limits.realSeconds - real);
-    }
-    if (limits.counts && p.acceptedRate && *p.acceptedRate > 0.0) {
-        const double fraction = std::min(1.0, static_cast<double>(counts_) / *limits.counts);
-        if (!p.presetFraction || fraction > *p.presetFraction) {
-            p.presetFraction = fraction;
-            p.secondsLeft =
-                std::max(0.0, static_cast<double>(*limits.counts) - counts_) / *p.acceptedRate;
+    p.realSeconds = info_.realSeconds;
+    p.liveSeconds = info_.liveSeconds;
+    p.counts = info_.acceptedCount;
+    p.acceptedRate = status.rates.accepted;
+    p.acceptedNow = status.slidingRate;
+    p.inputRate = status.rates.input;
+    p.state = MeasurementStateName(status.state);
+    p.presetFraction = status.presetFraction;
+    p.secondsLeft = status.presetSecondsLeft;
+    if (const auto region = regionPresetFraction()) {
+        if (!p.presetFraction || *region > *p.presetFraction) {
+            p.presetFraction = std::min(1.0, *region);
+            p.secondsLeft.reset();
         }
     }
     return p;
@@ -269,9 +264,8 @@ void AcquireRun::autosave(double now) {
     if (!plan_.autosaveSeconds || now < nextAutosave_)
         return;
     nextAutosave_ = now + *plan_.autosaveSeconds;
-    const SaveResult saved =
-        writeSpectrum(SpectrumOutput{autosavePath_, plan_.output.format, plan_.output.energies},
-                      measured(now, false));
+    const SaveResult saved = writeSpectrum(
+        SpectrumOutput{autosavePath_, plan_.output.format, plan_.output.energies}, measured(false));
     if (saved) {
         autosaved_ = true;
         autosaveFailing_ = false;
@@ -282,25 +276,15 @@ void AcquireRun::autosave(double now) {
     }
 }
 
-MeasuredSpectrum AcquireRun::measured(double now, bool ended) const {
+MeasuredSpectrum AcquireRun::measured(bool ended) const {
     MeasuredSpectrum m = measuredSpectrum(spectrum_);
-    MeasurementInfo& info = m.measurement;
-    info.startUtcMs = startUtcMs_;
-    info.realSeconds = now - startedAt_;
-    info.ended = ended;
-    OperatingPoint& point = info.operatingPoint;
-    point.interfaceDescription = device_;
-    point.chipIdentifiers = chipIdentifiers_;
-    point.biasVolts = plan_.biasVolts;
-    point.thresholdVolts = thresholdVolts_;
-    point.delaySeconds = plan_.delaySeconds;
-    point.samplesPerPulse = plan_.samples;
+    m.measurement = info_;
+    m.measurement.ended = ended;
     m.calibration = plan_.calibration;
     return m;
 }
 
-int AcquireRun::finish(End end, double now) {
-    AcquireProgress progress = progressAt(now);
+int AcquireRun::finish(End end, AcquireProgress progress) {
     std::string why;
     int status = exitStatus(ExitCode::Done);
     switch (end) {
@@ -310,20 +294,20 @@ int AcquireRun::finish(End end, double now) {
         status = exitStatus(ExitCode::SignalBase) + signal_;
         break;
     case End::Preset:
-        progress.state = "Preset reached";
+        progress.state = MeasurementStateName(MeasurementState::PresetReached);
         why = "Preset reached (" + presetReached_ + ")";
         break;
     case End::Lost:
-        progress.state = "Interface lost";
+        progress.state = MeasurementStateName(MeasurementState::InterfaceLost);
         why = "Interface lost";
         status = exitStatus(ExitCode::InterfaceLost);
         break;
     }
     console_.endProgress();
-    console_.line(why + " after " + clockText(now - startedAt_) + ": " + std::to_string(counts_) +
-                  " counts.");
+    console_.line(why + " after " + clockText(info_.realSeconds.value_or(0.0)) + ": " +
+                  std::to_string(progress.counts) + " counts.");
 
-    MeasuredSpectrum spectrum = measured(now, true);
+    MeasuredSpectrum spectrum = measured(true);
     spectrum.remarks.push_back(why + ".");
     const SaveResult saved = writeSpectrum(plan_.output, spectrum);
     if (saved) {
@@ -339,7 +323,7 @@ int AcquireRun::finish(End end, double now) {
     }
 
     const auto regions =
-        reportRegions(spectrum_, plan_.regions, std::nullopt, plan_.calibration, plan_.fit);
+        reportRegions(spectrum_, plan_.regions, info_.liveSeconds, plan_.calibration, plan_.fit);
     if (plan_.jsonStatus) {
         nlohmann::json last = statusJson(progress);
         last["output"] = saved ? nlohmann::json(plan_.output.path) : nlohmann::json(nullptr);

@@ -10,8 +10,10 @@
 #include "cli/CliEnvironment.h"
 #include "cli/Console.h"
 #include "formats/MeasuredSpectrum.h"
+#include "records/Measurement.h"
 #include "records/PulseBuffer.h"
 #include "records/Spectrum.h"
+#include "spectrometer/MeasurementRecord.h"
 
 #include <cstdint>
 #include <optional>
@@ -30,7 +32,9 @@ public:
     static constexpr double TerminalSeconds = 0.5;   // the self-updating progress line
     static constexpr double PlainLineSeconds = 10.0; // progress lines on a pipe or a file
 
-    AcquireRun(const AcquirePlan& plan, Console& console, const CliEnvironment& environment);
+    // extraDeadTime: seconds per pulse beyond the hold-off model, as settings.ini gives it.
+    AcquireRun(const AcquirePlan& plan, double extraDeadTime, Console& console,
+               const CliEnvironment& environment);
 
     // The exit status (ExitCodes.h).
     int run();
@@ -42,28 +46,26 @@ private:
     int measureOpened(TQrxController& controller, const std::string& device);
     End measure(TQrxController& controller);
     void take(TQrxController& controller);
-    AcquireProgress progressAt(double now) const;
-    std::optional<std::string> presetMet(double now) const;
+    AcquireProgress progressOf(const MeasurementStatus& status, double now) const;
+    std::optional<double> regionPresetFraction() const;
     void report(const AcquireProgress& progress, double now);
     void autosave(double now);
-    MeasuredSpectrum measured(double now, bool ended) const;
-    int finish(End end, double now);
+    MeasuredSpectrum measured(bool ended) const;
+    int finish(End end, AcquireProgress progress);
 
     const AcquirePlan& plan_;
+    double extraDeadTime_;
     Console& console_;
     const CliEnvironment& environment_;
 
     double commandStart_ = 0.0;
-    double startedAt_ = 0.0;
-    std::int64_t startUtcMs_ = 0;
-    double endedAt_ = 0.0;
-    std::string device_;
-    std::string chipIdentifiers_;
     double thresholdVolts_ = 0.0;
 
+    // The last copies of the controller's records, taken together under its data lock.
     PulseBuffer pulse_;
     Spectrum spectrum_;
-    std::uint64_t counts_ = 0;
+    MeasurementInfo info_;
+    MeasurementStatus status_;
     std::string presetReached_; // which preset ended the measurement
     int signal_ = 0;
 

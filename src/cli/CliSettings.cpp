@@ -1,5 +1,6 @@
 #include "cli/CliSettings.h"
 
+#include "settings/MeasurementSettings.h"
 #include "settings/NumberFormat.h"
 #include "settings/SettingsLocation.h"
 #include "settings/SimulatorSettings.h"
@@ -44,6 +45,9 @@ CliSettings loadCliSettings(const std::string& explicitFile) {
         explicitFile.empty() ? locateSettings(currentSettingsPlaces()).file : explicitFile;
     loadSettings(settings.file, settings.app, settings.point1, settings.point2);
     settings.simulator = loadSimulatorConfig(settings.file);
+    MeasurementSettings measurement;
+    readMeasurementSettings(readSettingsFile(settings.file), measurement);
+    settings.extraDeadTimeSeconds = measurement.extraDeadTimeSeconds;
     return settings;
 }
 

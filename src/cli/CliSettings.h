@@ -22,6 +22,7 @@ struct CliSettings {
     CalibrationPoint point1;
     CalibrationPoint point2;
     SimulatorConfig simulator;
+    double extraDeadTimeSeconds = 0.0; // beyond the hold-off model, measured by hand
 
     // The window's energy axis: the line through the two calibration points, when they
     // define one with a gain.

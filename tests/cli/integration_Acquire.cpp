@@ -2,6 +2,7 @@
 // way a measurement ends leaves the file, the exit status and the bias.
 
 #include "CliTestSupport.h"
+#include "analysis/RegionFigures.h"
 #include "cli/StopSignals.h"
 #include "driver/TimeSource.h"
 #include "formats/SpectrumFiles.h"
@@ -84,9 +85,10 @@ TEST(Acquire, realTimePreset_stopsOnTimeOnTheManualClock) {
     ASSERT_EQ(result.status, 0) << result.err;
     expectBiasSwitchedOff(cli.simulator);
     const MeasuredSpectrum spectrum = readBack(output);
-    ASSERT_TRUE(spectrum.measurement.realSeconds);
-    EXPECT_GE(*spectrum.measurement.realSeconds, 30.0);
-    EXPECT_LT(*spectrum.measurement.realSeconds, 30.0 + 0.2);
+    // The record ends at the limit itself, not at the poll that noticed it.
+    EXPECT_EQ(spectrum.measurement.realSeconds, 30.0);
+    ASSERT_TRUE(spectrum.measurement.liveSeconds);
+    EXPECT_LT(*spectrum.measurement.liveSeconds, 30.0);
     EXPECT_GT(spectrum.totalCounts(), 0u);
 
     // One status line a second, whose counts never go down; the last one says how it ended.
@@ -106,6 +108,30 @@ TEST(Acquire, realTimePreset_stopsOnTimeOnTheManualClock) {
     EXPECT_EQ(last["state"], "Preset reached");
     EXPECT_EQ(last["counts"], spectrum.totalCounts());
     EXPECT_EQ(last["output"], output);
+}
+
+TEST(Acquire, countsAndRegionPresets_stopWhereAsked_withTheRegionsReported) {
+    CliRunner cli;
+    const std::string counted = cli.file("counted.n42");
+    const CliResult exact = cli.run({"acquire", "--simulate", "--fast", "--counts", "5000", "--roi",
+                                     "330:380", "--status", "json", "--output", counted});
+    ASSERT_EQ(exact.status, 0) << exact.err;
+    EXPECT_EQ(readBack(counted).totalCounts(), 5000u);
+    expectBiasSwitchedOff(cli.simulator);
+    const std::string lastLine = exact.out.substr(exact.out.rfind('\n', exact.out.size() - 2) + 1);
+    const auto last = nlohmann::json::parse(lastLine);
+    EXPECT_EQ(last["counts"], 5000);
+    EXPECT_GT(last["regions"].at(0)["net"].get<double>(), 1000.0);
+
+    // The 59.5 keV line lies about channels 340 to 366 at the lowest bias.
+    const std::string region = cli.file("region.spe");
+    const CliResult net = cli.run({"acquire", "--simulate", "--fast", "--roi-counts",
+                                   "330:380:2000", "--roi", "330:380", "--output", region});
+    ASSERT_EQ(net.status, 0) << net.err;
+    EXPECT_NE(net.err.find("Preset reached (region counts)"), std::string::npos) << net.err;
+    EXPECT_NE(net.out.find("330:380"), std::string::npos) << net.out;
+    const MeasuredSpectrum spectrum = readBack(region);
+    EXPECT_GE(regionNetCounts(*toSpectrum(spectrum), Region{330, 380}), 2000.0);
 }
 
 TEST(Acquire, outputThatCannotBeWritten_exitsFive_beforeOrAfterMeasuring) {
