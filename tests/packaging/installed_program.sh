@@ -31,6 +31,10 @@ expected=(
     share/doc/tarvio2/README.md
     share/man/man1/tarvio2.1.gz
 )
+# The command-line program, when this build has it.
+if [[ -f $build/src/app/tarvio2-cli ]]; then
+    expected+=(bin/tarvio2-cli share/man/man1/tarvio2-cli.1.gz)
+fi
 sizes=(16 24 32 48 64 128 256)
 for size in "${sizes[@]}"; do
     expected+=("share/icons/hicolor/${size}x${size}/apps/$app_id.png")
@@ -59,6 +63,7 @@ grep -q "<release version=\"$version\"" "$share/metainfo/$app_id.metainfo.xml" |
 site=$prefix/bin/settings.ini
 printf '[Settings]\nBiasMax=60\n[Simulator]\nSeed=7\n' >"$site"
 chmod -R a-w "$prefix"
+beside=$(ls "$prefix/bin")
 
 # Starts the installed program with a configuration folder, waits for its window and closes it
 # through the window manager's protocol; the program saves its settings on close.
@@ -91,7 +96,15 @@ run_once "$config"
 for line in '[Simulator]' 'Seed=7' 'BiasMax=60' 'BiasMin=16' 'Delay=200'; do
     grep -qxF "$line" "$user" || fail "$line missing from the first start's settings: $(cat "$user")"
 done
-[[ $(ls "$prefix/bin") == $'settings.ini\ntarvio2' ]] || fail "files appeared beside the program"
+[[ $(ls "$prefix/bin") == "$beside" ]] || fail "files appeared beside the program"
+
+# The installed command-line program finds the simulated interface and writes nothing beside
+# itself either.
+if [[ -x $prefix/bin/tarvio2-cli ]]; then
+    XDG_CONFIG_HOME=$config "$prefix/bin/tarvio2-cli" list >"$work/cli.log" 2>&1 ||
+        fail "tarvio2-cli list: $(cat "$work/cli.log")"
+    [[ $(ls "$prefix/bin") == "$beside" ]] || fail "tarvio2-cli left files beside the program"
+fi
 
 # The next start reads the user's file, not the site-wide one: a changed delay survives.
 sed -i 's/^Delay=200$/Delay=150/' "$user"
