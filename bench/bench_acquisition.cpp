@@ -201,7 +201,7 @@ void BM_PulsesIntoSpectrum(benchmark::State& state) {
         }
         if (measuring) {
             // Limits that are never met: the cost of checking them is what is measured.
-            controller.SetPresets({1e9, 1e9, std::uint64_t{1} << 62});
+            controller.SetPresets({1e9, 1e9, std::uint64_t{1} << 62, std::nullopt});
             controller.ArmMeasurement(0.001);
             if (!controller.StartMeasurement()) {
                 state.SkipWithError("bench measurement did not start");

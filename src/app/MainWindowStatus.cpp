@@ -2,6 +2,7 @@
 // and live time, counts, rates, and while a preset runs the way to it.
 
 #include "app/MainWindow.h"
+#include "app/SpectrumAnalysis.h"
 #include "app/TfrmPresets.h"
 #include "settings/Duration.h"
 #include "spectrometer/QrxController.h"
@@ -64,6 +65,13 @@ void TfrmMain::createPresetsEntry() {
     miPresets = addMenuEntry(measurement, "miPresets", QStringLiteral("Presets\u2026"),
                              QKeySequence(), [this] { miPresetsClick(); });
     frmPresets = std::make_unique<TfrmPresets>(measurementSettings_.presets);
+    // A region preset starts from the first region marked on the spectrum.
+    frmPresets->suggestRegion = [this] {
+        const auto& regions = analysis_->regions();
+        return regions.empty()
+                   ? QString()
+                   : QStringLiteral("%1:%2").arg(regions.front().first).arg(regions.front().last);
+    };
 }
 
 void TfrmMain::createStatusBar() {

@@ -4,12 +4,15 @@
 #include "app/HandlerGuard.h"
 #include "app/MessageBoxes.h"
 #include "settings/Duration.h"
+#include "records/Spectrum.h"
 #include "settings/NumberFormat.h"
 
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStringList>
 
 namespace tarvio {
 
@@ -40,12 +43,24 @@ bool readCount(const QLineEdit& edit, std::optional<std::uint64_t>& count) {
     return readPreset(edit, count, [](const std::string& t) { return tryParseUInt64(t); });
 }
 
+// "first:last" (or "first-last") in channels, both within the spectrum, first <= last.
+std::optional<std::pair<std::uint32_t, std::uint32_t>> parseChannels(const QString& text) {
+    const QStringList parts = text.trimmed().split(text.contains(':') ? ':' : '-');
+    if (parts.size() != 2)
+        return std::nullopt;
+    const auto first = tryParseUInt64(parts[0].trimmed().toStdString());
+    const auto last = tryParseUInt64(parts[1].trimmed().toStdString());
+    if (!first || !last || *first > *last || *last >= SpectrumChannels)
+        return std::nullopt;
+    return std::pair{static_cast<std::uint32_t>(*first), static_cast<std::uint32_t>(*last)};
+}
+
 } // namespace
 
 TfrmPresets::TfrmPresets(MeasurementPresets& presets, QWidget* parent)
     : QDialog(parent), presets_(presets) {
     setObjectName(QStringLiteral("frmPresets"));
-    setUpDialogFrame(*this, QStringLiteral("Presets"), 264, 176);
+    setUpDialogFrame(*this, QStringLiteral("Presets"), 264, 232);
 
     Label1 =
         addLabel(*this, "Label1", QStringLiteral("Stop the measurement at the first of"), 16, 12);
@@ -57,12 +72,25 @@ TfrmPresets::TfrmPresets(MeasurementPresets& presets, QWidget* parent)
     lblLiveUnit = addLabel(*this, "lblLiveUnit", QStringLiteral("h:mm:ss or s"), 184, 68);
     lblCounts = addLabel(*this, "lblCounts", QStringLiteral("Counts"), 16, 96);
     edtCounts = addEdit(*this, "edtCounts", 88, 92, 89, 21);
-    Label2 = addLabel(*this, "Label2", QStringLiteral("An empty field is no preset."), 16, 120);
-    btnOK = addButton(*this, "btnOK", QStringLiteral("OK"), 88, 142, 75, 25);
+    lblRegionCounts = addLabel(*this, "lblRegionCounts", QStringLiteral("Net counts"), 16, 124);
+    edtRegionCounts = addEdit(*this, "edtRegionCounts", 88, 120, 89, 21);
+    chbRegionGross = new QCheckBox(QStringLiteral("gross"), this);
+    chbRegionGross->setObjectName(QStringLiteral("chbRegionGross"));
+    chbRegionGross->setGeometry(184, 122, 64, 17);
+    lblRegion = addLabel(*this, "lblRegion", QStringLiteral("in channels"), 16, 152);
+    edtRegion = addEdit(*this, "edtRegion", 88, 148, 89, 21);
+    lblRegionUnit = addLabel(*this, "lblRegionUnit", QStringLiteral("first:last"), 184, 152);
+    connect(chbRegionGross, &QCheckBox::toggled, this, [this](bool gross) {
+        lblRegionCounts->setText(gross ? QStringLiteral("Gross counts")
+                                       : QStringLiteral("Net counts"));
+    });
+    Label2 = addLabel(*this, "Label2", QStringLiteral("An empty field is no preset."), 16, 176);
+    btnOK = addButton(*this, "btnOK", QStringLiteral("OK"), 88, 198, 75, 25);
     btnOK->setDefault(true);
-    btnCancel = addButton(*this, "btnCancel", QStringLiteral("Cancel"), 172, 142, 75, 25);
+    btnCancel = addButton(*this, "btnCancel", QStringLiteral("Cancel"), 172, 198, 75, 25);
 
-    setTabChain({edtRealTime, edtLiveTime, edtCounts, btnOK, btnCancel});
+    setTabChain({edtRealTime, edtLiveTime, edtCounts, edtRegionCounts, chbRegionGross, edtRegion,
+                 btnOK, btnCancel});
 
     connect(btnOK, &QPushButton::clicked, this, &TfrmPresets::btnOKClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmPresets::btnCancelClick);
@@ -80,12 +108,21 @@ void TfrmPresets::FormShow() {
     edtRealTime->setText(durationText(presets_.realSeconds));
     edtLiveTime->setText(durationText(presets_.liveSeconds));
     edtCounts->setText(presets_.counts ? QString::number(*presets_.counts) : QString());
+    const auto& region = presets_.region;
+    edtRegionCounts->setText(region ? QString::number(region->counts) : QString());
+    chbRegionGross->setChecked(region && region->gross);
+    if (region)
+        edtRegion->setText(QStringLiteral("%1:%2").arg(region->first).arg(region->last));
+    else
+        edtRegion->setText(suggestRegion ? suggestRegion() : QString());
     edtRealTime->setFocus();
 }
 
 void TfrmPresets::btnOKClick() {
     runGuarded(this, [this] {
         MeasurementPresets typed;
+        std::optional<std::uint64_t> regionCounts;
+        std::optional<std::pair<std::uint32_t, std::uint32_t>> channels;
         const auto invalid = [this](QLineEdit* edit, const char* field) {
             showMessageBox(this, BoxIcon::Warning, QStringLiteral("Error"),
                            QStringLiteral("Invalid value in %1 field.").arg(field));
@@ -98,7 +135,14 @@ void TfrmPresets::btnOKClick() {
             invalid(edtLiveTime, "Live time");
         } else if (!readCount(*edtCounts, typed.counts)) {
             invalid(edtCounts, "Counts");
+        } else if (!readCount(*edtRegionCounts, regionCounts)) {
+            invalid(edtRegionCounts, "Region counts");
+        } else if (regionCounts && !(channels = parseChannels(edtRegion->text()))) {
+            invalid(edtRegion, "Region");
         } else {
+            if (regionCounts)
+                typed.region = RegionCountsPreset{channels->first, channels->second,
+                                                  *regionCounts, chbRegionGross->isChecked()};
             presets_ = typed;
             accept();
         }

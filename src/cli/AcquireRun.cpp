@@ -1,6 +1,5 @@
 #include "cli/AcquireRun.h"
 
-#include "analysis/RegionFigures.h"
 #include "cli/ExitCodes.h"
 #include "cli/RegionReport.h"
 #include "cli/StopSignals.h"
@@ -155,8 +154,13 @@ int AcquireRun::measureOpened(TQrxController& controller, const std::string& dev
     }
     controller.NoteBiasVolts(plan_.biasVolts);
     controller.ClearRecords();
-    controller.SetPresets(
-        {plan_.limits.realSeconds, plan_.limits.liveSeconds, plan_.limits.counts});
+    MeasurementPresets presets{plan_.limits.realSeconds, plan_.limits.liveSeconds,
+                               plan_.limits.counts, std::nullopt};
+    if (const auto& region = plan_.limits.regionCounts) {
+        presets.region = RegionCountsPreset{region->region.first, region->region.last,
+                                            region->netCounts, false};
+    }
+    controller.SetPresets(presets);
     controller.SetExtraDeadTime(extraDeadTime_);
     controller.SetSampleCount(plan_.samples);
     shutdown.measuring();
@@ -205,23 +209,9 @@ AcquireRun::End AcquireRun::measure(TQrxController& controller) {
             presetReached_ = PresetKindName(*status_.presetReached);
             return End::Preset;
         }
-        if (const auto fraction = regionPresetFraction(); fraction && *fraction >= 1.0) {
-            presetReached_ = "region counts";
-            return End::Preset;
-        }
         report(progress, now);
         autosave(now);
     }
-}
-
-// The region preset is met on the copies, between two polls: regions are the analysis
-// library's, which the controller's pulse path does not know.
-std::optional<double> AcquireRun::regionPresetFraction() const {
-    if (!plan_.limits.regionCounts)
-        return std::nullopt;
-    const RegionCountPreset& preset = *plan_.limits.regionCounts;
-    return std::max(0.0, regionNetCounts(spectrum_, preset.region)) /
-           static_cast<double>(preset.netCounts);
 }
 
 AcquireProgress AcquireRun::progressOf(const MeasurementStatus& status, double now) const {
@@ -236,12 +226,6 @@ AcquireProgress AcquireRun::progressOf(const MeasurementStatus& status, double n
     p.state = MeasurementStateName(status.state);
     p.presetFraction = status.presetFraction;
     p.secondsLeft = status.presetSecondsLeft;
-    if (const auto region = regionPresetFraction()) {
-        if (!p.presetFraction || *region > *p.presetFraction) {
-            p.presetFraction = std::min(1.0, *region);
-            p.secondsLeft.reset();
-        }
-    }
     return p;
 }
 

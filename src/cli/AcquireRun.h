@@ -47,7 +47,6 @@ private:
     End measure(TQrxController& controller);
     void take(TQrxController& controller);
     AcquireProgress progressOf(const MeasurementStatus& status, double now) const;
-    std::optional<double> regionPresetFraction() const;
     void report(const AcquireProgress& progress, double now);
     void autosave(double now);
     MeasuredSpectrum measured(bool ended) const;

@@ -32,13 +32,25 @@ struct MeasurementInfo {
     std::optional<double> deadTimePerPulseSeconds;
 };
 
+// Enough counts in a region of interest: channels first..last (both included), its net
+// counts above the straight background of its edges, or its gross counts.
+struct RegionCountsPreset {
+    std::uint32_t first = 0;
+    std::uint32_t last = 0;
+    std::uint64_t counts = 0;
+    bool gross = false;
+
+    bool operator==(const RegionCountsPreset&) const = default;
+};
+
 // When a measurement stops by itself; an empty limit is no preset.
 struct MeasurementPresets {
     std::optional<double> realSeconds;
     std::optional<double> liveSeconds;
     std::optional<std::uint64_t> counts;
+    std::optional<RegionCountsPreset> region;
 
-    bool any() const { return realSeconds || liveSeconds || counts; }
+    bool any() const { return realSeconds || liveSeconds || counts || region; }
     bool operator==(const MeasurementPresets&) const = default;
 };
 

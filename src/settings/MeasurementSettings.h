@@ -5,6 +5,10 @@
 //   RealTime=3600        ; seconds
 //   LiveTime=
 //   Counts=1000000
+//   RegionCounts=5000    ; counts in channels RegionFirst..RegionLast, net above the
+//   RegionFirst=340      ; background of its edges unless RegionGross=1
+//   RegionLast=370
+//   RegionGross=0
 //
 //   [DeadTime]           ; by hand only, for hardware whose dead time was measured
 //   ExtraPerPulseUs=0    ; microseconds added to the hold-off model for every pulse

@@ -18,6 +18,7 @@ void MeasurementRecord::clear() {
     admitting_ = true;
     stopOwed_ = false;
     reached_.reset();
+    regionCounts_ = presets_.limits().region ? std::optional<double>(0.0) : std::nullopt;
     sampleCount_ = 0;
     nextSample_ = 0;
 }
@@ -53,6 +54,7 @@ void MeasurementRecord::end(double now) {
 void MeasurementRecord::setPresets(const MeasurementPresets& limits, double now,
                                    const Spectrum& spectrum) {
     presets_.set(limits);
+    regionCounts_ = presets_.regionCounts(spectrum);
     if (running_) {
         presetsSince_ = realAt(now);
         if (!meetDataPresets(now, spectrum)) {
@@ -72,14 +74,19 @@ bool MeasurementRecord::admit(double now) {
     return true;
 }
 
-bool MeasurementRecord::counted(double now, const Spectrum& spectrum) {
+bool MeasurementRecord::counted(double now, const Spectrum& spectrum,
+                                std::optional<std::uint32_t> channel) {
     ++info_.acceptedCount;
-    return running_ && presets_.any() && meetDataPresets(now, spectrum);
+    return running_ && presets_.any() && meetDataPresets(now, spectrum, channel);
 }
 
-bool MeasurementRecord::meetDataPresets(double now, const Spectrum& spectrum) {
+bool MeasurementRecord::meetDataPresets(double now, const Spectrum& spectrum,
+                                        std::optional<std::uint32_t> channel) {
+    if (!channel || presets_.regionContains(*channel)) {
+        regionCounts_ = presets_.regionCounts(spectrum);
+    }
     const PresetProgress progress = progressAt(now);
-    const auto kind = presets_.metByData(progress, spectrum);
+    const auto kind = presets_.metByData(progress);
     if (!kind) {
         return false;
     }
@@ -109,7 +116,8 @@ void MeasurementRecord::finish(PresetKind kind, double atRealSeconds) {
 }
 
 PresetProgress MeasurementRecord::progressAt(double now) const {
-    return {realAt(now), info_.acceptedCount, info_.deadTimePerPulseSeconds.value_or(0.0)};
+    return {realAt(now), info_.acceptedCount, info_.deadTimePerPulseSeconds.value_or(0.0),
+            regionCounts_};
 }
 
 void MeasurementRecord::sample(double now) {

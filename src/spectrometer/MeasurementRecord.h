@@ -56,9 +56,10 @@ public:
     // Whether a pulse arriving at `now` goes into the spectrum. Once a preset has ended the
     // measurement it does not: it is counted apart, as after the end.
     bool admit(double now);
-    // The admitted pulse has been counted into `spectrum`. Returns whether it met a preset,
-    // which then ends the measurement with this pulse.
-    bool counted(double now, const Spectrum& spectrum);
+    // The admitted pulse has been counted into `spectrum`, in `channel` when known. Returns
+    // whether it met a preset, which then ends the measurement with this pulse.
+    bool counted(double now, const Spectrum& spectrum,
+                 std::optional<std::uint32_t> channel = std::nullopt);
     // Meets the time presets at `now`; returns whether one ended the measurement just now.
     bool check(double now);
     // Pulses count again (a single shot after a preset).
@@ -78,7 +79,8 @@ public:
 
 private:
     PresetProgress progressAt(double now) const;
-    bool meetDataPresets(double now, const Spectrum& spectrum);
+    bool meetDataPresets(double now, const Spectrum& spectrum,
+                         std::optional<std::uint32_t> channel = std::nullopt);
     double realAt(double now) const { return running_ ? now - startedAt_ : realAtEnd_; }
     void finish(PresetKind kind, double atRealSeconds);
     std::optional<double> slidingRate(double now) const;
@@ -93,6 +95,7 @@ private:
     double realAtEnd_ = 0;
     double presetsSince_ = 0; // real time at which the presets last changed
     std::optional<PresetKind> reached_;
+    std::optional<double> regionCounts_; // the region preset's, at the last pulse in it
 
     // (time, accepted count) every so often over the last SlidingWindowSeconds and more.
     static constexpr std::size_t RateSamples = 64;

@@ -1,5 +1,6 @@
 #include "spectrometer/Presets.h"
 
+#include "analysis/RegionFigures.h"
 #include "spectrometer/DeadTime.h"
 
 #include <algorithm>
@@ -35,6 +36,8 @@ const char* PresetKindName(PresetKind kind) {
         return "live time";
     case PresetKind::Counts:
         return "counts";
+    case PresetKind::RegionCounts:
+        return "region counts";
     case PresetKind::RealTime:
         break;
     }
@@ -49,14 +52,31 @@ void Presets::set(const MeasurementPresets& limits) {
     limits_.realSeconds = positive(limits.realSeconds);
     limits_.liveSeconds = positive(limits.liveSeconds);
     limits_.counts = limits.counts && *limits.counts > 0 ? limits.counts : std::nullopt;
+    const auto& region = limits.region;
+    limits_.region = region && region->counts > 0 && region->first <= region->last &&
+                             region->last < SpectrumChannels
+                         ? region
+                         : std::nullopt;
 }
 
-std::optional<PresetKind> Presets::metByData(const PresetProgress& progress,
-                                             const Spectrum&) const {
+std::optional<PresetKind> Presets::metByData(const PresetProgress& progress) const {
     if (limits_.counts && progress.counts >= *limits_.counts) {
         return PresetKind::Counts;
     }
+    if (limits_.region && progress.regionCounts &&
+        *progress.regionCounts >= static_cast<double>(limits_.region->counts)) {
+        return PresetKind::RegionCounts;
+    }
     return std::nullopt;
+}
+
+std::optional<double> Presets::regionCounts(const Spectrum& spectrum) const {
+    if (!limits_.region) {
+        return std::nullopt;
+    }
+    const Region region{limits_.region->first, limits_.region->last};
+    return limits_.region->gross ? regionGrossCounts(spectrum, region)
+                                 : regionNetCounts(spectrum, region);
 }
 
 std::optional<Presets::Reached> Presets::check(const PresetProgress& progress) const {
@@ -89,6 +109,9 @@ std::optional<double> Presets::fractionDone(const PresetProgress& progress) cons
     }
     if (limits_.counts) {
         consider(static_cast<double>(progress.counts) / static_cast<double>(*limits_.counts));
+    }
+    if (limits_.region && progress.regionCounts) {
+        consider(*progress.regionCounts / static_cast<double>(limits_.region->counts));
     }
     return done;
 }

@@ -5,8 +5,8 @@
 // the spectrum under the controller's data lock; the window, command-line programs and tests
 // ask the same object.
 //
-// A preset evaluated on the spectrum (the counts of a region) belongs in metByData, which
-// is given the spectrum after every count.
+// The region preset is evaluated on the spectrum, and only when a pulse lands in its
+// region, so that it costs nothing for the rest.
 
 #include "records/Measurement.h"
 #include "records/Spectrum.h"
@@ -16,9 +16,9 @@
 
 namespace tarvio {
 
-enum class PresetKind : std::uint8_t { RealTime, LiveTime, Counts };
+enum class PresetKind : std::uint8_t { RealTime, LiveTime, Counts, RegionCounts };
 
-// "real time", "live time", "counts".
+// "real time", "live time", "counts", "region counts".
 const char* PresetKindName(PresetKind kind);
 
 // Where a measurement stands at one moment.
@@ -26,6 +26,8 @@ struct PresetProgress {
     double realSeconds = 0;
     std::uint64_t counts = 0;
     double deadTimePerPulse = 0;
+    // The counts of the region preset's region at the last look; empty without one.
+    std::optional<double> regionCounts;
 
     double liveSeconds() const;
 };
@@ -42,9 +44,17 @@ public:
     const MeasurementPresets& limits() const { return limits_; }
     bool any() const { return limits_.any(); }
 
-    // The preset on the data met by `progress` and the spectrum it has led to, if any.
-    std::optional<PresetKind> metByData(const PresetProgress& progress,
-                                        const Spectrum& spectrum) const;
+    // The preset on the data met by `progress`, if any.
+    std::optional<PresetKind> metByData(const PresetProgress& progress) const;
+
+    // The net (or gross) counts of the region preset's region in `spectrum`; empty without a
+    // region preset. Only pulses in the region change them: its background comes from its
+    // own edge channels.
+    std::optional<double> regionCounts(const Spectrum& spectrum) const;
+    bool regionContains(std::uint32_t channel) const {
+        return limits_.region && channel >= limits_.region->first &&
+               channel <= limits_.region->last;
+    }
 
     // The time preset met first by `progress`, with the exact real time at which it was met.
     // The live time grows only between pulses, so a live-time limit is met at

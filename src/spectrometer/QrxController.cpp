@@ -391,7 +391,7 @@ void TQrxController::handleScopeData(const QrxCommandResponse& message) {
         const double now = measurement_.needsClock() ? clockNow() : 0.0;
         if (measurement_.admit(now)) {
             spectrum.addCount(pulse.maxSample);
-            measurement_.counted(now, spectrum);
+            measurement_.counted(now, spectrum, pulse.maxSample);
         }
         presetMet = measurement_.presetReached().has_value();
     }

@@ -132,7 +132,7 @@ TEST_F(PresetsDialog, eachFieldChecked_warningNamesTheFieldAndNothingIsTaken) {
 TEST_F(PresetsDialog, validFields_writtenBackAndShownAgainEmptyMeaningNone) {
     EXPECT_TRUE(typeAndPressOK("1:30:00", " 45.5 ", "1000000"));
     EXPECT_TRUE(recorder.boxes.empty());
-    EXPECT_EQ(presets, (MeasurementPresets{5400.0, 45.5, 1000000}));
+    EXPECT_EQ(presets, (MeasurementPresets{5400.0, 45.5, 1000000, std::nullopt}));
 
     // Shown again: as the operator typed them, times as h:mm:ss where whole.
     whileModal(
@@ -151,7 +151,46 @@ TEST_F(PresetsDialog, validFields_writtenBackAndShownAgainEmptyMeaningNone) {
     EXPECT_FALSE(presets.any());
     EXPECT_EQ(tabChain(dialog.edtRealTime),
               (std::vector<QWidget*>{dialog.edtRealTime, dialog.edtLiveTime, dialog.edtCounts,
-                                     dialog.btnOK, dialog.btnCancel}));
+                                     dialog.edtRegionCounts, dialog.chbRegionGross,
+                                     dialog.edtRegion, dialog.btnOK, dialog.btnCancel}));
+}
+
+TEST_F(PresetsDialog, regionPreset_needsChannelsWithinTheSpectrumAndOffersTheFirstRegion) {
+    dialog.suggestRegion = [] { return QStringLiteral("340:370"); };
+    const auto typeRegion = [&](const QString& counts, const QString& channels, bool gross) {
+        bool closed = false;
+        whileModal(
+            dialog,
+            [&] {
+                EXPECT_EQ(dialog.edtRegion->text(), presets.region ? "100:120" : "340:370");
+                dialog.edtRegionCounts->setText(counts);
+                dialog.edtRegion->setText(channels);
+                dialog.chbRegionGross->setChecked(gross);
+                click(dialog.btnOK);
+                closed = !dialog.isVisible();
+                if (!closed)
+                    click(dialog.btnCancel);
+            },
+            [&] { dialog.exec(); });
+        return closed;
+    };
+    for (const char* channels : {"", "120:100", "0:4096", "abc", "1:2:3"}) {
+        recorder.boxes.clear();
+        EXPECT_FALSE(typeRegion("500", channels, false)) << channels;
+        ASSERT_EQ(recorder.boxes.size(), 1u);
+        EXPECT_EQ(recorder.boxes[0].text, "Invalid value in Region field.");
+    }
+    recorder.boxes.clear();
+    EXPECT_FALSE(typeRegion("-1", "1:2", false));
+    EXPECT_EQ(recorder.boxes.at(0).text, "Invalid value in Region counts field.");
+    EXPECT_FALSE(presets.any());
+
+    EXPECT_TRUE(typeRegion("500", " 100-120 ", true));
+    ASSERT_TRUE(presets.region);
+    EXPECT_EQ(*presets.region, (RegionCountsPreset{100, 120, 500, true}));
+    // Empty counts: no region preset, whatever the channels say.
+    EXPECT_TRUE(typeRegion("", "junk", false));
+    EXPECT_FALSE(presets.region);
 }
 
 } // namespace

@@ -63,6 +63,29 @@ TEST_F(MeasurementSettingsFile, presets_ownSectionOnlyOnceSetAndEmptyMeansNone) 
     EXPECT_NE(readText(path).find("RealTime=\n"), std::string::npos);
 }
 
+TEST_F(MeasurementSettingsFile, regionPreset_roundTripsAndBadChannelsAreNoPreset) {
+    MeasurementSettings settings;
+    settings.presets.region = RegionCountsPreset{340, 370, 5000, true};
+    save(settings);
+    EXPECT_NE(readText(path).find("RegionCounts=5000\nRegionFirst=340\nRegionLast=370\n"
+                                  "RegionGross=1\n"),
+              std::string::npos)
+        << readText(path);
+    EXPECT_EQ(load().presets, settings.presets);
+
+    settings.presets = {};
+    save(settings);
+    EXPECT_FALSE(load().presets.any());
+
+    for (const char* text : {"[Presets]\nRegionCounts=10\nRegionFirst=20\nRegionLast=10\n",
+                             "[Presets]\nRegionCounts=10\nRegionFirst=20\nRegionLast=4096\n",
+                             "[Presets]\nRegionCounts=0\nRegionFirst=1\nRegionLast=2\n",
+                             "[Presets]\nRegionCounts=10\nRegionFirst=x\nRegionLast=2\n"}) {
+        writeText(path, text);
+        EXPECT_FALSE(load().presets.region) << text;
+    }
+}
+
 TEST_F(MeasurementSettingsFile, handWrittenValues_badOnesAreNoPreset) {
     ScopedSeparator comma(ScopedSeparator::comma());
     const struct {

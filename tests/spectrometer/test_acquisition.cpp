@@ -310,7 +310,7 @@ TEST_F(AcquisitionTest, deadTimeModel_estimatesTheActivityFromTheAcceptedPulses)
     startPaced(config);
     openFirst();
     ASSERT_TRUE(controller->SetThreshold(0.0)); // every photon triggers
-    controller->SetPresets({std::nullopt, std::nullopt, 20000});
+    controller->SetPresets({std::nullopt, std::nullopt, 20000, std::nullopt});
     startMeasurement(0.001, 1);
     const MeasurementStatus status = pollUntil(MeasurementState::PresetReached);
     settle();
@@ -330,7 +330,7 @@ TEST_F(AcquisitionTest, deadTimeModel_estimatesTheActivityFromTheAcceptedPulses)
 TEST_F(AcquisitionTest, longDelay_acceptsOnePulsePerHoldOffAndSaysItIsSaturated) {
     startPaced(SimulatorConfig{});
     openFirst();
-    controller->SetPresets({100.0, std::nullopt, std::nullopt});
+    controller->SetPresets({100.0, std::nullopt, std::nullopt, std::nullopt});
     startMeasurement(0.2, 1);
     const MeasurementStatus status = pollUntil(MeasurementState::PresetReached);
 
@@ -347,7 +347,7 @@ TEST_F(AcquisitionTest, longDelay_acceptsOnePulsePerHoldOffAndSaysItIsSaturated)
 TEST_F(AcquisitionTest, countPreset_leavesExactlyNCountsWhileTheInterfaceKeepsSending) {
     start(SimulatorConfig{});
     openFirst();
-    controller->SetPresets({std::nullopt, std::nullopt, 1000});
+    controller->SetPresets({std::nullopt, std::nullopt, 1000, std::nullopt});
     startMeasurement();
     // Nobody polls yet: the interface goes on sending, the spectrum stays at the preset.
     ASSERT_TRUE(eventually([&] { return controller->Measurement().countsAfterEnd >= 50; }));

@@ -131,7 +131,7 @@ TEST(Presets, firstLimitMetWinsAtItsExactMoment) {
     for (const auto& c : cases) {
         Presets p;
         p.set(c.limits);
-        const auto reached = p.check({c.real, c.counts, Tau});
+        const auto reached = p.check({c.real, c.counts, Tau, {}});
         ASSERT_EQ(reached.has_value(), c.kind.has_value()) << c.real;
         if (reached) {
             EXPECT_EQ(reached->kind, *c.kind);
@@ -141,24 +141,24 @@ TEST(Presets, firstLimitMetWinsAtItsExactMoment) {
 
     Presets counts;
     counts.set(presets({}, {}, 3));
-    EXPECT_FALSE(counts.metByData({1.0, 2, Tau}, Spectrum{}));
-    EXPECT_EQ(counts.metByData({1.0, 3, Tau}, Spectrum{}), PresetKind::Counts);
-    EXPECT_FALSE(counts.check({1e9, 3, Tau})); // counts are not the clock's business
+    EXPECT_FALSE(counts.metByData({1.0, 2, Tau, {}}));
+    EXPECT_EQ(counts.metByData({1.0, 3, Tau, {}}), PresetKind::Counts);
+    EXPECT_FALSE(counts.check({1e9, 3, Tau, {}})); // counts are not the clock's business
 }
 
 TEST(Presets, progressAndTimeLeftFollowTheNearestLimit) {
     Presets p;
-    EXPECT_FALSE(p.fractionDone({5.0, 10, Tau}));
+    EXPECT_FALSE(p.fractionDone({5.0, 10, Tau, {}}));
     p.set(presets(100.0, {}, 1000));
-    EXPECT_DOUBLE_EQ(*p.fractionDone({25.0, 500, Tau}), 0.5); // counts ahead of time
+    EXPECT_DOUBLE_EQ(*p.fractionDone({25.0, 500, Tau, {}}), 0.5); // counts ahead of time
     // 500 counts to go at 50/s: 10 s, before the real time's 75 s.
-    EXPECT_DOUBLE_EQ(*p.secondsLeft({25.0, 500, Tau}, 50.0), 10.0);
-    EXPECT_DOUBLE_EQ(*p.secondsLeft({25.0, 500, Tau}, std::nullopt), 75.0);
+    EXPECT_DOUBLE_EQ(*p.secondsLeft({25.0, 500, Tau, {}}, 50.0), 10.0);
+    EXPECT_DOUBLE_EQ(*p.secondsLeft({25.0, 500, Tau, {}}, std::nullopt), 75.0);
 
     // Live time grows at the live share of real time: 5 s live in 10 s real, 5 s to go.
     p.set(presets({}, 10.0, {}));
-    EXPECT_DOUBLE_EQ(*p.secondsLeft({10.0, 1000, Tau}, 100.0), 10.0);
-    EXPECT_FALSE(p.secondsLeft({1.0, 1000, Tau}, 100.0)); // no live time yet: cannot say
+    EXPECT_DOUBLE_EQ(*p.secondsLeft({10.0, 1000, Tau, {}}, 100.0), 10.0);
+    EXPECT_FALSE(p.secondsLeft({1.0, 1000, Tau, {}}, 100.0)); // no live time yet: cannot say
 }
 
 TEST(MeasurementRecord, realAndLiveTimeAcrossStartEndAndSingleShots) {
@@ -304,4 +304,63 @@ TEST(MeasurementStateCell, listenerHearsEachChangeOnce) {
                                                     MeasurementState::PresetReached}));
     EXPECT_STREQ(MeasurementStateName(MeasurementState::PresetReached), "Preset reached");
     EXPECT_STREQ(MeasurementStateName(MeasurementState::InterfaceLost), "Interface lost");
+}
+
+TEST(MeasurementRecord, regionPreset_endsWithThePulseThatGivesTheRegionEnoughCounts) {
+    // Net counts: a flat background of 2 a channel in 100..110 is not a peak.
+    Bench b;
+    b.start();
+    for (std::uint32_t c = 100; c <= 110; ++c) {
+        b.spectrum.counts[c] = 2;
+    }
+    MeasurementPresets limits;
+    limits.region = RegionCountsPreset{100, 110, 5, false};
+    b.record.setPresets(limits, T0, b.spectrum);
+    const auto pulseIn = [&](std::uint32_t channel, double at) {
+        if (!b.record.admit(at)) {
+            return false;
+        }
+        b.spectrum.addCount(channel);
+        b.record.counted(at, b.spectrum, channel);
+        return true;
+    };
+    for (int i = 0; i < 50; ++i) {
+        pulseIn(300, T0 + 0.1 * i); // outside the region: never meets it
+    }
+    EXPECT_TRUE(b.record.running());
+    const MeasurementStatus before = [&] {
+        MeasurementStatus s;
+        b.record.describe(T0 + 5.0, s);
+        return s;
+    }();
+    ASSERT_TRUE(before.presetFraction);
+    EXPECT_DOUBLE_EQ(*before.presetFraction, 0.0);
+    for (int i = 0; i < 4; ++i) {
+        pulseIn(105, T0 + 6.0 + i);
+    }
+    EXPECT_TRUE(b.record.running()); // 4 net counts above the background
+    EXPECT_TRUE(pulseIn(105, T0 + 10.0));
+    EXPECT_EQ(b.record.presetReached(), PresetKind::RegionCounts);
+    EXPECT_DOUBLE_EQ(*b.record.info(T0 + 20.0).realSeconds, 10.0);
+    EXPECT_FALSE(pulseIn(105, T0 + 11.0)); // after the end: counted apart
+    EXPECT_EQ(b.spectrum.counts[105], 7u);
+
+    // Gross counts of the same region: the background counts too.
+    limits.region->gross = true;
+    limits.region->counts = 40;
+    b.start();
+    b.record.setPresets(limits, T0, b.spectrum);
+    for (int i = 0; i < 39; ++i) {
+        pulseIn(100 + i % 11, T0 + 0.01 * i);
+    }
+    EXPECT_TRUE(b.record.running());
+    pulseIn(110, T0 + 1.0);
+    EXPECT_EQ(b.record.presetReached(), PresetKind::RegionCounts);
+
+    // A region outside the spectrum or asking for nothing is no preset.
+    Presets none;
+    none.set({{}, {}, {}, RegionCountsPreset{10, 5000, 5, false}});
+    EXPECT_FALSE(none.any());
+    none.set({{}, {}, {}, RegionCountsPreset{10, 20, 0, false}});
+    EXPECT_FALSE(none.any());
 }
