@@ -146,7 +146,7 @@ void TfrmMain::startUp() {
                                 client_, GroupBox3, chbCalibrated, imgSpectrum,
                                 spectrumGraph_.get()},
         SpectrumAnalysis::Hooks{[this] { redrawGraphs(); }, [this] { resetZoom(); },
-                                [] { return std::optional<double>(); }});
+                                [this] { return currentMeasurement().liveSeconds; }});
 
     // 6. The list stays as step 4 left it.
     const std::string device = cmbDevices->currentText().toStdString();

@@ -214,6 +214,8 @@ private:
     void createFileMenu();
     // The measurement and energy axis the record carries (a restored one until the next Start).
     MeasurementInfo currentMeasurement() const;
+    // The controller's record of it, completed with what only the window knows.
+    MeasurementInfo withWindowFacts(MeasurementInfo record) const;
     std::optional<EnergyCalibration> currentCalibration() const;
     // The tab-separated file of Save Spectrum, channel or keV form as Calibrated says.
     void saveSpectrumText(const std::string& path);

@@ -50,10 +50,11 @@ void TfrmMain::createAutosave() {
         if (!controller_ || !autosave_)
             return;
         Spectrum spectrum;
-        if (!controller_->TrySnapshot(spectrum, RescueLockSeconds))
+        MeasurementInfo info;
+        if (!controller_->TrySnapshot(spectrum, RescueLockSeconds, &info))
             return; // the last periodic autosave is all there is
         MeasuredSpectrum record = measuredSpectrum(spectrum);
-        record.measurement = currentMeasurement();
+        record.measurement = withWindowFacts(std::move(info));
         record.measurement.ended = false; // offered back at the next start
         record.calibration = currentCalibration();
         std::string path =

@@ -110,17 +110,25 @@ void TfrmMain::createFileMenu() {
 }
 
 MeasurementInfo TfrmMain::currentMeasurement() const {
+    return withWindowFacts(controller_->Measurement());
+}
+
+MeasurementInfo TfrmMain::withWindowFacts(MeasurementInfo info) const {
     if (const MeasuredSpectrum* restored = restoredRecord())
         return restored->measurement;
-    MeasurementInfo info;
+    // The record has the times and what the interface ran with since the last Start; before
+    // any Start the window's settings are the best there is.
     OperatingPoint& op = info.operatingPoint;
     if (deviceOpened_) {
-        op.interfaceDescription = controller_->deviceName();
-        op.thresholdVolts = thresholdVolts_;
+        if (op.interfaceDescription.empty())
+            op.interfaceDescription = controller_->deviceName();
+        if (!op.thresholdVolts)
+            op.thresholdVolts = thresholdVolts_;
     }
-    op.delaySeconds = settings_.delaySeconds;
-    op.samplesPerPulse = controller_->sampleCount();
-    info.ended = !tmrGraphs->isActive();
+    if (!op.delaySeconds)
+        op.delaySeconds = settings_.delaySeconds;
+    if (!op.samplesPerPulse)
+        op.samplesPerPulse = controller_->sampleCount();
     return info;
 }
 
@@ -132,11 +140,13 @@ std::optional<EnergyCalibration> TfrmMain::currentCalibration() const {
 }
 
 MeasuredSpectrum TfrmMain::currentRecord() const {
+    // Counts and times copied together, so that they agree.
     PulseBuffer pulse;
     Spectrum spectrum;
-    controller_->Snapshot(pulse, spectrum);
+    MeasurementInfo info;
+    controller_->Snapshot(pulse, spectrum, info);
     MeasuredSpectrum record = measuredSpectrum(spectrum);
-    record.measurement = currentMeasurement();
+    record.measurement = withWindowFacts(std::move(info));
     record.calibration = currentCalibration();
     return record;
 }

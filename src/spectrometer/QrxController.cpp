@@ -330,7 +330,8 @@ void TQrxController::Snapshot(PulseBuffer& pulseCopy, Spectrum& spectrumCopy) co
     spectrumCopy.copyFrom(spectrum);
 }
 
-bool TQrxController::TrySnapshot(Spectrum& spectrumCopy, double timeoutSeconds) const {
+bool TQrxController::TrySnapshot(Spectrum& spectrumCopy, double timeoutSeconds,
+                                 MeasurementInfo* info) const {
     const auto deadline = std::chrono::steady_clock::now() +
                           std::chrono::duration<double>(std::max(timeoutSeconds, 0.0));
     while (!dataLock_.TryEnter()) {
@@ -340,6 +341,9 @@ bool TQrxController::TrySnapshot(Spectrum& spectrumCopy, double timeoutSeconds) 
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     spectrumCopy.copyFrom(spectrum);
+    if (info) {
+        *info = measurement_.info(clockNow());
+    }
     dataLock_.Leave();
     return true;
 }

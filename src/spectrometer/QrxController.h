@@ -114,9 +114,11 @@ public:
     void Snapshot(PulseBuffer& pulseCopy, Spectrum& spectrumCopy) const;
     // The same, with the record as it stands at that moment.
     void Snapshot(PulseBuffer& pulseCopy, Spectrum& spectrumCopy, MeasurementInfo& info) const;
-    // Copies the spectrum unless the data lock stays taken for timeoutSeconds: a last save
-    // while another thread may hold the lock for good. Returns whether it copied.
-    bool TrySnapshot(Spectrum& spectrumCopy, double timeoutSeconds) const;
+    // Copies the spectrum (and the record, when asked) unless the data lock stays taken for
+    // timeoutSeconds: a last save while another thread may hold the lock for good. Returns
+    // whether it copied.
+    bool TrySnapshot(Spectrum& spectrumCopy, double timeoutSeconds,
+                     MeasurementInfo* info = nullptr) const;
     MeasurementInfo Measurement() const;
     // Clears the last pulse, the spectrum and the record under the data lock.
     void ClearRecords();

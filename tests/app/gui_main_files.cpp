@@ -88,6 +88,16 @@ TEST_F(MainWindowFiles, saveAs_writesEachFormatWithTheMeasurementsOperatingPoint
         EXPECT_EQ(op.interfaceDescription, simulatorName());
         EXPECT_EQ(op.samplesPerPulse, 450u);
         EXPECT_EQ(op.delaySeconds, 0.2);
+        // The measurement's own clock and counts, as the status bar showed them.
+        const MeasurementInfo record = window->controller().Measurement();
+        const MeasurementInfo& saved = read.spectrum->measurement;
+        ASSERT_TRUE(saved.startUtcMs && saved.realSeconds) << c.name;
+        EXPECT_NEAR(*saved.realSeconds, *record.realSeconds, 0.001);
+        EXPECT_TRUE(saved.ended);
+        if (c.format != FileFormat::Csv) { // the start to the second in SPE, to the ms in N42
+            EXPECT_NEAR(static_cast<double>(*saved.startUtcMs),
+                        static_cast<double>(*record.startUtcMs), 1000.0);
+        }
         ASSERT_TRUE(read.spectrum->calibration);
         EXPECT_DOUBLE_EQ(read.spectrum->calibration->coefficients[1], 0.62);
     }

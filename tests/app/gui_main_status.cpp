@@ -4,6 +4,7 @@
 
 #include "MainWindowTestSupport.h"
 
+#include "app/SpectrumAnalysis.h"
 #include "app/TfrmPresets.h"
 
 #include <QAction>
@@ -77,6 +78,37 @@ TEST_F(MainWindowStatus, countPreset_stopsTheMeasurementAndTheWindowSaysSo) {
     EXPECT_EQ(text(control<QLabel>("lblState")), "Preset reached");
     closeWindow();
     EXPECT_NE(readText(settingsFile()).find("[Presets]\nCounts=300\nRealTime=\nLiveTime=\n"),
+              std::string::npos)
+        << readText(settingsFile());
+}
+
+TEST_F(MainWindowStatus, regionPreset_stopsAtItsCountsAndTheRegionsRateUsesTheLiveTime) {
+    // Gross counts of the whole spectrum: the preset must leave exactly that many.
+    writeText(settingsFile(),
+              "[Settings]\nDelay=1\n[Presets]\nRegionCounts=120\nRegionFirst=0\nRegionLast=4095\n"
+              "RegionGross=1\n");
+    // On the wall clock, so that the interface's hold-off leaves some live time (0.3 s).
+    SimulatorConfig config;
+    config.fastMode = false;
+    config.serialNumber = "SIM0001";
+    installBackend(std::make_shared<SimulatedBackend>(config));
+    createWindow();
+    control<QCheckBox>("chbBiasOn")->setChecked(true);
+    QTest::mouseClick(control<QPushButton>("btnStart"), Qt::LeftButton);
+    ASSERT_TRUE(eventually([&] { return text(control<QLabel>("lblState")) == "Preset reached"; }));
+    EXPECT_TRUE(text(control<QLabel>("lblCounts")).startsWith("Counts 120"));
+
+    window->analysis().addRegion(Region{0, 4095});
+    const MeasurementInfo info = window->controller().Measurement();
+    ASSERT_TRUE(info.liveSeconds && *info.liveSeconds > 0);
+    // The figures follow the spectrum at the next refresh.
+    ASSERT_TRUE(eventually([&] { return window->analysis().figures().at(0).gross == 120.0; }));
+    const RegionFigures& figures = window->analysis().figures()[0];
+    ASSERT_TRUE(figures.netRate) << figures.remark;
+    EXPECT_NEAR(*figures.netRate, figures.net / *info.liveSeconds, 1e-9);
+    closeWindow();
+    EXPECT_NE(readText(settingsFile()).find("RegionCounts=120\nRegionFirst=0\nRegionLast=4095\n"
+                                            "RegionGross=1\n"),
               std::string::npos)
         << readText(settingsFile());
 }
