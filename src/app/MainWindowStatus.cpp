@@ -110,7 +110,10 @@ void TfrmMain::miPresetsClick() {
 void TfrmMain::refreshStatus() {
     if (!controller_)
         return;
-    showStatus(controller_->PollMeasurement());
+    const MeasurementStatus status = controller_->PollMeasurement();
+    if (status.presetReached)
+        autosaveEnd(); // the measurement is over: its autosave is final (once)
+    showStatus(status);
 }
 
 void TfrmMain::showStatus(const MeasurementStatus& status) {

@@ -72,6 +72,21 @@ TEST_F(MainWindowAutosave, measuringWritesUnfinishedAutosaves_stopMarksThemEnded
     EXPECT_EQ(saved->measurement.operatingPoint.interfaceDescription, simulatorName());
 }
 
+TEST_F(MainWindowAutosave, presetEnd_finalAutosaveWithExactlyThePresetsCountsAndTimes) {
+    window->controller().SetPresets({std::nullopt, std::nullopt, 40, std::nullopt});
+    control<QCheckBox>("chbBiasOn")->setChecked(true);
+    clickButton("btnStart");
+    ASSERT_TRUE(eventually([&] {
+        const auto saved = theAutosave();
+        return saved && saved->measurement.ended;
+    }));
+    const auto saved = theAutosave();
+    EXPECT_EQ(saved->totalCounts(), 40u);
+    ASSERT_TRUE(saved->measurement.realSeconds);
+    EXPECT_NEAR(*saved->measurement.realSeconds, *window->controller().Measurement().realSeconds,
+                0.001);
+}
+
 TEST_F(MainWindowAutosave, interfaceUnplugged_autosavesEveryCountedPulseAsEnded) {
     control<QCheckBox>("chbBiasOn")->setChecked(true);
     clickButton("btnStart");
