@@ -1,5 +1,6 @@
 #include "cli/CliSettings.h"
 
+#include "settings/AnalysisSettings.h"
 #include "settings/MeasurementSettings.h"
 #include "settings/NumberFormat.h"
 #include "settings/SettingsLocation.h"
@@ -22,6 +23,8 @@ char userDecimalSeparator() {
 } // namespace
 
 std::optional<EnergyCalibration> CliSettings::calibration() const {
+    if (fromPeaks)
+        return fromPeaks;
     const auto line = CalibrationLine::fromPoints(point1, point2);
     if (!line || line->gain == 0.0)
         return std::nullopt;
@@ -45,9 +48,11 @@ CliSettings loadCliSettings(const std::string& explicitFile) {
         explicitFile.empty() ? locateSettings(currentSettingsPlaces()).file : explicitFile;
     loadSettings(settings.file, settings.app, settings.point1, settings.point2);
     settings.simulator = loadSimulatorConfig(settings.file);
+    const IniFile stored = readSettingsFile(settings.file);
     MeasurementSettings measurement;
-    readMeasurementSettings(readSettingsFile(settings.file), measurement);
+    readMeasurementSettings(stored, measurement);
     settings.extraDeadTimeSeconds = measurement.extraDeadTimeSeconds;
+    settings.fromPeaks = readAnalysisSettings(stored).polynomial;
     return settings;
 }
 

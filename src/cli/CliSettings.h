@@ -23,9 +23,11 @@ struct CliSettings {
     CalibrationPoint point2;
     SimulatorConfig simulator;
     double extraDeadTimeSeconds = 0.0; // beyond the hold-off model, measured by hand
+    // The window's calibration from peaks ([EnergyCalibration]), when it is the one in use.
+    std::optional<EnergyCalibration> fromPeaks;
 
-    // The window's energy axis: the line through the two calibration points, when they
-    // define one with a gain.
+    // The window's energy axis: the calibration from peaks when the window uses it, else the
+    // line through the two calibration points, when they define one with a gain.
     std::optional<EnergyCalibration> calibration() const;
 };
 

@@ -3,6 +3,7 @@
 #include "CliTestSupport.h"
 #include "cli/AcquireProgress.h"
 #include "cli/AcquireRun.h"
+#include "cli/CliSettings.h"
 #include "cli/RegionArgument.h"
 
 #include <gtest/gtest.h>
@@ -112,4 +113,25 @@ TEST(CommandLine, clockAndAutosaveNames) {
     EXPECT_EQ(clockText(-4.0), "0:00:00");
     EXPECT_EQ(autosavePathFor("/data/am241.n42"), "/data/am241.autosave.n42");
     EXPECT_EQ(autosavePathFor("run.txt"), "run.autosave.txt");
+}
+
+TEST(CommandLine, settingsCalibration_isTheOneTheWindowShows) {
+    TempDir dir;
+    const std::string file = dir.file("settings.ini");
+    const std::string points = "[Calibration]\nPeak1=100\nPeak2=200\nEnergy1=20\nEnergy2=40\n";
+    writeText(file, points);
+    auto calibration = loadCliSettings(file).calibration();
+    ASSERT_TRUE(calibration);
+    EXPECT_DOUBLE_EQ(calibration->coefficients[1], 0.2);
+
+    // The calibration from peaks, when the window uses it, takes over from the two points.
+    writeText(file, points + "[EnergyCalibration]\nActive=1\nModel=Quadratic\nC0=-1\nC1=0.25\n"
+                             "C2=0.0001\n");
+    calibration = loadCliSettings(file).calibration();
+    ASSERT_TRUE(calibration);
+    EXPECT_DOUBLE_EQ(calibration->coefficients[1], 0.25);
+    EXPECT_DOUBLE_EQ(calibration->coefficients[2], 0.0001);
+
+    writeText(file, points + "[EnergyCalibration]\nActive=0\nModel=Line\nC0=-1\nC1=0.25\nC2=0\n");
+    EXPECT_DOUBLE_EQ(loadCliSettings(file).calibration()->coefficients[1], 0.2);
 }
