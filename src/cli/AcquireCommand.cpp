@@ -216,8 +216,8 @@ AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings
     plan.limits.counts = o.counts;
     if (o.regionCounts) {
         std::string error;
-        plan.limits.regionCounts = parseRegionCountPreset(*o.regionCounts, error);
-        if (!plan.limits.regionCounts)
+        plan.limits.region = parseRegionCountPreset(*o.regionCounts, error);
+        if (!plan.limits.region)
             throw UsageError("--roi-counts " + error);
     }
 

@@ -6,6 +6,7 @@
 #include "cli/RegionArgument.h"
 #include "cli/SpectrumOutput.h"
 #include "records/EnergyCalibration.h"
+#include "records/Measurement.h"
 #include "sim/SimulatorConfig.h"
 
 #include <cstdint>
@@ -14,16 +15,6 @@
 #include <vector>
 
 namespace tarvio {
-
-// When the measurement ends by itself; none of them: when it is interrupted.
-struct AcquireLimits {
-    std::optional<double> realSeconds;
-    std::optional<double> liveSeconds;
-    std::optional<std::uint64_t> counts;
-    std::optional<RegionCountPreset> regionCounts;
-
-    bool any() const { return realSeconds || liveSeconds || counts || regionCounts; }
-};
 
 struct AcquirePlan {
     std::string device; // empty: the first one listed
@@ -36,7 +27,7 @@ struct AcquirePlan {
     double delaySeconds = 0.2;
     std::uint16_t samples = 450;
 
-    AcquireLimits limits;
+    MeasurementPresets limits; // none: until interrupted
     SpectrumOutput output;
     std::optional<double> autosaveSeconds;
     std::optional<EnergyCalibration> calibration; // the window's, from settings.ini

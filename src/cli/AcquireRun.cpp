@@ -154,13 +154,7 @@ int AcquireRun::measureOpened(TQrxController& controller, const std::string& dev
     }
     controller.NoteBiasVolts(plan_.biasVolts);
     controller.ClearRecords();
-    MeasurementPresets presets{plan_.limits.realSeconds, plan_.limits.liveSeconds,
-                               plan_.limits.counts, std::nullopt};
-    if (const auto& region = plan_.limits.regionCounts) {
-        presets.region = RegionCountsPreset{region->region.first, region->region.last,
-                                            region->netCounts, false};
-    }
-    controller.SetPresets(presets);
+    controller.SetPresets(plan_.limits);
     controller.SetExtraDeadTime(extraDeadTime_);
     controller.SetSampleCount(plan_.samples);
     shutdown.measuring();

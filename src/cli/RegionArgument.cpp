@@ -55,7 +55,8 @@ std::optional<Region> parseRegion(std::string_view text, std::string& error) {
     return regionOf(text, parts[0], parts[1], error);
 }
 
-std::optional<RegionCountPreset> parseRegionCountPreset(std::string_view text, std::string& error) {
+std::optional<RegionCountsPreset> parseRegionCountPreset(std::string_view text,
+                                                         std::string& error) {
     const auto parts = splitColons(text);
     if (parts.size() != 3) {
         error = "'" + std::string(text) + "' is not a region preset FIRST:LAST:N";
@@ -69,7 +70,7 @@ std::optional<RegionCountPreset> parseRegionCountPreset(std::string_view text, s
         error = "'" + std::string(text) + "': N must be a whole number of counts above 0";
         return std::nullopt;
     }
-    return RegionCountPreset{*region, *counts};
+    return RegionCountsPreset{region->first, region->last, *counts, false};
 }
 
 std::vector<Region> parseRegionOptions(const std::string& option,

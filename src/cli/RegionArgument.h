@@ -3,6 +3,7 @@
 // and for a preset FIRST:LAST:N with the net counts to reach.
 
 #include "analysis/Region.h"
+#include "records/Measurement.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,14 +13,11 @@
 
 namespace tarvio {
 
-struct RegionCountPreset {
-    Region region;
-    std::uint64_t netCounts = 0;
-};
-
 // Each returns nullopt and says why in `error` (a sentence naming the text).
 std::optional<Region> parseRegion(std::string_view text, std::string& error);
-std::optional<RegionCountPreset> parseRegionCountPreset(std::string_view text, std::string& error);
+// The preset is on the region's net counts, as the window's is unless told "gross".
+std::optional<RegionCountsPreset> parseRegionCountPreset(std::string_view text,
+                                                         std::string& error);
 
 // Every text of a repeated option; throws UsageError naming the option and the bad text.
 std::vector<Region> parseRegionOptions(const std::string& option,

@@ -102,8 +102,7 @@ TEST(CommandLine, regionTexts_parsedOrRefused) {
     }
     std::string error;
     const auto preset = parseRegionCountPreset("380:420:1000", error);
-    EXPECT_EQ(preset->region, (Region{380, 420}));
-    EXPECT_EQ(preset->netCounts, 1000u);
+    EXPECT_EQ(*preset, (RegionCountsPreset{380, 420, 1000, false}));
 }
 
 TEST(CommandLine, clockAndAutosaveNames) {
