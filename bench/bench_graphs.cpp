@@ -66,6 +66,10 @@ void BM_SpectrumFullView_TallestPerColumn_1920x1080(benchmark::State& state) {
     drawSpectrum(state, BarDrawing::TallestPerColumn, false, 1920, 1080);
 }
 
+void BM_SpectrumFullViewLog_TallestPerColumn_1920x1080(benchmark::State& state) {
+    drawSpectrum(state, BarDrawing::TallestPerColumn, true, 1920, 1080);
+}
+
 void BM_SpectrumFullViewLog_TallestPerColumn(benchmark::State& state) {
     drawSpectrum(state, BarDrawing::TallestPerColumn, true);
 }
@@ -117,6 +121,7 @@ BENCHMARK(BM_SpectrumFullView_EveryChannel)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumFullView_TallestPerColumn_1920x1080)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumFullViewLog_TallestPerColumn)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumFullViewLog_EveryChannel)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SpectrumFullViewLog_TallestPerColumn_1920x1080)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumWithReference_Overlay)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SpectrumWithReference_Subtracted)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Pulse450Samples)->Unit(benchmark::kMicrosecond);

@@ -9,6 +9,9 @@ function(tarvio_library name)
     target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
+set(TARVIO_TEST_LABELS "" CACHE STRING
+    "Build only the test executables carrying one of these labels (empty: all)")
+
 # tarvio_test(NAME LABEL unit|integration|gui SOURCES ... [DEPS ...])
 # One GoogleTest executable; every TEST becomes a CTest test carrying LABEL.
 function(tarvio_test name)
@@ -23,6 +26,20 @@ function(tarvio_test name)
     add_executable(${name} ${ARG_SOURCES})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
     target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+    # A sanitizer build that runs only some labels builds only their executables; the others
+    # stay defined (folders set properties on them) but are neither built nor registered.
+    if(TARVIO_TEST_LABELS)
+        set(wanted FALSE)
+        foreach(label IN LISTS ARG_LABEL)
+            if(label IN_LIST TARVIO_TEST_LABELS)
+                set(wanted TRUE)
+            endif()
+        endforeach()
+        if(NOT wanted)
+            set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL TRUE)
+            return()
+        endif()
+    endif()
     list(GET ARG_LABEL 0 firstLabel)
     gtest_discover_tests(${name}
         PROPERTIES LABELS ${firstLabel} TIMEOUT ${ARG_TIMEOUT} ENVIRONMENT "${ARG_ENV}"
