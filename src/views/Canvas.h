@@ -3,6 +3,7 @@
 // build and are tested without a window toolkit. Coordinates are image pixels, (0, 0) at the
 // top left; everything outside the image is clipped.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -14,6 +15,12 @@ struct Rgb {
 };
 
 enum class PenStyle { Solid, Dotted };
+
+// An upright one-pixel bar from `top` towards a common base line.
+struct Bar {
+    int x = 0;
+    int top = 0;
+};
 
 struct TextSize {
     int width = 0;
@@ -41,6 +48,15 @@ public:
     // A one-pixel line in the pen from the current point up to, not including, (x, y),
     // which then becomes the current point.
     virtual void lineTo(int x, int y) = 0;
+    // Each bar exactly as moveTo(x, top) then lineTo(x, base) draws it, in order. A canvas
+    // that holds its pixels may paint them all at once, which a full spectrum of tall bars
+    // (a logarithmic axis on a large screen) needs to stay cheap.
+    virtual void bars(const Bar* bars, std::size_t count, int base) {
+        for (std::size_t i = 0; i < count; ++i) {
+            moveTo(bars[i].x, bars[i].top);
+            lineTo(bars[i].x, base);
+        }
+    }
     virtual TextSize textExtent(std::string_view text) = 0;
     // Text in the font colour with its top-left corner at (x, y), on a background of the
     // brush colour.

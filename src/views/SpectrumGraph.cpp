@@ -191,10 +191,8 @@ void SpectrumGraph::drawBars(const Spectrum& spectrum, std::uint32_t first, std:
                              std::uint32_t low) {
     const int left = static_cast<int>(leftMargin_);
     const int base = image_.height() - static_cast<int>(bottomMargin_);
-    auto bar = [&](int x, std::uint32_t v) {
-        image_.moveTo(x, countAxis_.row(v));
-        image_.lineTo(x, base);
-    };
+    bars_.clear();
+    auto bar = [&](int x, std::uint32_t v) { bars_.push_back({x, countAxis_.row(v)}); };
 
     if (barDrawing_ == BarDrawing::EveryChannel) {
         for (std::uint32_t i = 0; i < width; ++i) {
@@ -202,30 +200,32 @@ void SpectrumGraph::drawBars(const Spectrum& spectrum, std::uint32_t first, std:
             if (v >= low)
                 bar(toPixel(left + i * xScale_), v);
         }
-        return;
-    }
-
-    // Channels map to columns in ascending order; keep the tallest bar of each column.
-    int column = 0;
-    bool pending = false;
-    std::uint32_t tallest = 0;
-    for (std::uint32_t i = 0; i < width; ++i) {
-        const std::uint32_t v = spectrum.counts[first + i];
-        if (v < low)
-            continue;
-        const int x = toPixel(left + i * xScale_);
-        if (pending && x == column) {
-            tallest = std::max(tallest, v);
-            continue;
+    } else {
+        // Channels map to columns in ascending order; keep the tallest bar of each column.
+        int column = 0;
+        bool pending = false;
+        std::uint32_t tallest = 0;
+        for (std::uint32_t i = 0; i < width; ++i) {
+            const std::uint32_t v = spectrum.counts[first + i];
+            if (v < low)
+                continue;
+            const int x = toPixel(left + i * xScale_);
+            if (pending && x == column) {
+                tallest = std::max(tallest, v);
+                continue;
+            }
+            if (pending)
+                bar(column, tallest);
+            column = x;
+            tallest = v;
+            pending = true;
         }
         if (pending)
             bar(column, tallest);
-        column = x;
-        tallest = v;
-        pending = true;
     }
-    if (pending)
-        bar(column, tallest);
+    // All at once: the canvas may paint a screenful of tall bars faster together.
+    if (!bars_.empty())
+        image_.bars(bars_.data(), bars_.size(), base);
 }
 
 void SpectrumGraph::zoomToRect(int left, int top, int width, int height) {

@@ -139,6 +139,7 @@ private:
     std::uint32_t drawnFirst_ = 0;
     std::uint32_t drawnLast_ = SpectrumChannels;
     std::vector<RegionBand> bands_;
+    std::vector<Bar> bars_; // of the last draw, kept to spare an allocation per refresh
     std::optional<EnergyCalibration> polynomial_;
 };
 

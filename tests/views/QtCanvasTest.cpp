@@ -249,3 +249,32 @@ private:
 };
 
 const auto* const qtEnvironment = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+TEST(QtCanvas, barsAtOnce_paintTheSamePixelsAsOneLineEach) {
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> any(-40, 140);
+    for (int round = 0; round < 50; ++round) {
+        SCOPED_TRACE(round);
+        // Bars above and below the base, on it, beyond every edge, far outside, repeated x.
+        const int base = round % 5 == 0 ? -3 : round % 7 == 0 ? 130 : any(rng) / 2 + 20;
+        std::vector<Bar> bars;
+        for (int i = 0; i < 90; ++i)
+            bars.push_back({any(rng) / 2 - 5, any(rng)});
+        bars.push_back({10, -PixelLimit});
+        bars.push_back({11, PixelLimit});
+        bars.push_back({12, base});
+        QtCanvas together(60, 100), oneByOne(60, 100);
+        for (QtCanvas* canvas : {&together, &oneByOne})
+            canvas->setPen(Green, PenStyle::Solid);
+        together.bars(bars.data(), bars.size(), base);
+        for (const Bar& b : bars) {
+            oneByOne.moveTo(b.x, b.top);
+            oneByOne.lineTo(b.x, base);
+        }
+        ASSERT_EQ(together.image(), oneByOne.image());
+        // Both leave the current point at the last bar's foot.
+        together.lineTo(0, 0);
+        oneByOne.lineTo(0, 0);
+        ASSERT_EQ(together.image(), oneByOne.image());
+    }
+}

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <vector>
 
 namespace tarvio {
 
@@ -155,6 +156,54 @@ void QtCanvas::lineTo(int x, int y) {
         if (px < 0 || px >= W || py < 0 || py >= H)
             continue;
         reinterpret_cast<QRgb*>(bits + py * stride)[px] = c;
+    }
+}
+
+// The bars in bands of 32 rows (a quarter of a megabyte on a 1920-pixel-wide image), so that
+// neighbouring bars find the cache lines the one before them brought in; painting bar by bar
+// down the whole image costs a cache miss per pixel once bars are tall. Same pixels as the
+// lines, end points excluded.
+void QtCanvas::bars(const Bar* bars, std::size_t count, int base) {
+    if (penStyle_ != PenStyle::Solid || count == 0) {
+        Canvas::bars(bars, count, base);
+        return;
+    }
+    const int W = image_.width(), H = image_.height();
+    // Each bar's rows, both ends included, within the image; empty ones dropped.
+    struct Span {
+        int x, first, last;
+    };
+    std::vector<Span> spans;
+    spans.reserve(count);
+    int top = H, bottom = -1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const Bar& b = bars[i];
+        if (b.x < 0 || b.x >= W || b.top == base)
+            continue;
+        const int first = std::max(b.top < base ? b.top : base + 1, 0);
+        const int last = std::min(b.top < base ? base - 1 : b.top, H - 1);
+        if (first > last)
+            continue;
+        spans.push_back({b.x, first, last});
+        top = std::min(top, first);
+        bottom = std::max(bottom, last);
+    }
+    x_ = bars[count - 1].x;
+    y_ = base;
+
+    constexpr int BandRows = 32;
+    const QRgb c = toQRgb(pen_);
+    uchar* bits = image_.bits();
+    const qsizetype stride = image_.bytesPerLine();
+    for (int band = top; band <= bottom; band += BandRows) {
+        const int bandLast = std::min(band + BandRows - 1, bottom);
+        for (const Span& s : spans) {
+            const int first = std::max(s.first, band);
+            const int last = std::min(s.last, bandLast);
+            uchar* pixel = bits + static_cast<qsizetype>(s.x) * static_cast<qsizetype>(sizeof(QRgb));
+            for (int y = first; y <= last; ++y)
+                *reinterpret_cast<QRgb*>(pixel + y * stride) = c;
+        }
     }
 }
 

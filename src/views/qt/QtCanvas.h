@@ -33,6 +33,7 @@ public:
     void fillRect(int left, int top, int right, int bottom) override;
     void moveTo(int x, int y) override;
     void lineTo(int x, int y) override;
+    void bars(const Bar* bars, std::size_t count, int base) override;
     TextSize textExtent(std::string_view text) override;
     void textOut(int x, int y, std::string_view text) override;
     void ellipse(int left, int top, int right, int bottom) override;
