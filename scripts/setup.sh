@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build pkg-config
+    g++ cmake ninja-build pkg-config ccache
     qt6-base-dev libftdi1-dev libusb-1.0-0-dev libeigen3-dev
     libpugixml-dev libxml2-utils libcli11-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
