@@ -41,6 +41,15 @@ SimulatorConfig loadSimulatorConfig(const std::string& path) {
     if (const auto text = ini.value(Section, "WireRate"))
         if (const auto value = tryParseFloatOrPoint(*text))
             config.wireRate = *value;
+    if (const auto text = ini.value(Section, "Noise"))
+        if (const auto value = tryParseFloatOrPoint(*text))
+            config.noiseCodes = *value;
+    if (const auto text = ini.value(Section, "BaselineWander"))
+        if (const auto value = tryParseFloatOrPoint(*text))
+            config.baselineWanderCodes = *value;
+    if (const auto text = ini.value(Section, "PileUp"))
+        if (const auto value = tryParseInt(*text))
+            config.pileUp = *value != 0;
     return sanitized(config);
 }
 

@@ -12,6 +12,9 @@
 //                    ; wrongcode, error, unplug, or all
 //   FaultRate=0.2    ; such faults per second, on average (0: none)
 //   WireRate=1000000 ; bytes per second the interface sends (each pulse's dead time)
+//   Noise=2          ; sigma of the converter noise on every sample, codes
+//   BaselineWander=0 ; sigma of the baseline's slow wander, codes (0: steady)
+//   PileUp=0         ; 1: a second photon may land inside a pulse's record
 
 #include "sim/SimulatorConfig.h"
 

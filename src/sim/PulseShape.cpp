@@ -13,14 +13,28 @@ double onsetSample(std::size_t sampleCount) {
 
 void shapeSamples(double amplitude, std::size_t sampleCount, double phase, SimRandom& noise,
                   std::vector<std::uint16_t>& samples) {
+    PulseDrawing drawing;
+    drawing.amplitude = amplitude;
+    drawing.phase = phase;
+    drawing.baseline = detector::BaselineCode;
+    drawing.noiseCodes = detector::SampleNoiseCodes;
+    shapeSamples(drawing, sampleCount, noise, samples);
+}
+
+void shapeSamples(const PulseDrawing& drawing, std::size_t sampleCount, SimRandom& noise,
+                  std::vector<std::uint16_t>& samples) {
     samples.resize(sampleCount);
-    const double onset = onsetSample(sampleCount) + phase;
+    const double onset = onsetSample(sampleCount) + drawing.phase;
+    const double second = onset + drawing.secondOffset;
     for (std::size_t k = 0; k < sampleCount; ++k) {
-        double value = detector::BaselineCode + detector::SampleNoiseCodes * noise.normal();
+        double value = drawing.baseline + drawing.noiseCodes * noise.normal();
         const double x = (static_cast<double>(k) - onset) / ShapingSamples;
-        if (x > 0 && amplitude > 0) {
+        if (x > 0 && drawing.amplitude > 0) {
             // CR-RC: peaks at x = 1 with the full amplitude.
-            value += amplitude * x * std::exp(1.0 - x);
+            value += drawing.amplitude * x * std::exp(1.0 - x);
+        }
+        if (drawing.secondAmplitude > 0) {
+            value += drawing.secondAmplitude * crrc((static_cast<double>(k) - second) / ShapingSamples);
         }
         value = std::clamp(std::round(value), 0.0, static_cast<double>(MaxCode));
         samples[k] = static_cast<std::uint16_t>(value);

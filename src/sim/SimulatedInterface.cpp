@@ -21,7 +21,7 @@ SimulatedInterface::SimulatedInterface(const SimulatorConfig& config)
     : config_(sanitized(config)), board_(config_.chipKind, config_.chips, config_.seed),
       faults_(config_.seed), schedule_(config_.faults, config_.faultRate, config_.seed),
       engine_(config_, board_, &faults_), acquisition_(config_),
-      wire_(config_.fastMode ? 0.0 : config_.wireRate), noise_(SimRandom::stream(config_.seed, 2)),
+      wire_(config_.fastMode ? 0.0 : config_.wireRate), synth_(config_),
       framing_(SimRandom::stream(config_.seed, 3)), histogram_(Channels, 0) {}
 
 std::string SimulatedInterface::description() const {
@@ -270,7 +270,9 @@ void SimulatedInterface::emitPulse(const Trigger& trigger, double readyAt, bool 
         return;
     }
     std::vector<std::uint16_t> samples;
-    pulse::shapeSamples(trigger.amplitude, state.sampleCount, trigger.phase, noise_, samples);
+    PulseTruth truth;
+    synth_.make(trigger, state.biasCode, state.sampleCount, samples, truth);
+    truth.singleShot = singleShot;
     const std::uint8_t tag = (monitorTurn_++ % 2) == 0 ? pulse::MonitorTagA : pulse::MonitorTagB;
     std::vector<std::uint8_t> message;
     pulse::encodeScopeData(samples, tag, engine_.monitorReadings()[tag], message);
@@ -280,6 +282,10 @@ void SimulatedInterface::emitPulse(const Trigger& trigger, double readyAt, bool 
     FaultedMessage faulted = faults_.apply(std::move(message), SimFaultTarget::Pulse);
     if (!faulted.intact) {
         ++stats_.pulsesDamaged;
+    }
+    if (recordTruth_ && truth_.size() < MaxTruthRecords) {
+        truth.damaged = !faulted.intact;
+        truth_.push_back(truth);
     }
     enqueue(std::move(faulted.before), readyAt, WireQueue::NoPulse);
 
@@ -336,6 +342,18 @@ SimStats SimulatedInterface::stats() const {
 std::vector<std::uint64_t> SimulatedInterface::pulseHistogram() const {
     std::lock_guard lock(mutex_);
     return histogram_;
+}
+
+void SimulatedInterface::recordTruth(bool on) {
+    std::lock_guard lock(mutex_);
+    recordTruth_ = on;
+}
+
+std::vector<PulseTruth> SimulatedInterface::takeTruth() {
+    std::lock_guard lock(mutex_);
+    std::vector<PulseTruth> taken;
+    taken.swap(truth_);
+    return taken;
 }
 
 std::vector<std::uint16_t> SimulatedInterface::lastPulse() const {

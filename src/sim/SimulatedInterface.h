@@ -12,6 +12,7 @@
 #include "sim/ChipBoard.h"
 #include "sim/FaultSchedule.h"
 #include "sim/ProtocolEngine.h"
+#include "sim/PulseSynth.h"
 #include "sim/SimFaults.h"
 #include "sim/SimulatorConfig.h"
 #include "sim/WireQueue.h"
@@ -76,6 +77,12 @@ public:
     SimStats stats() const;
     // Whole pulses delivered, by the pulse height the host computes (its spectrum channel).
     std::vector<std::uint64_t> pulseHistogram() const;
+    // The truth about every pulse made while recording is on (off at first), oldest first:
+    // for tests and benchmarks that check what the host makes of the pulses. takeTruth()
+    // hands over what was recorded and forgets it; at most MaxTruthRecords wait.
+    void recordTruth(bool on);
+    std::vector<PulseTruth> takeTruth();
+    static constexpr std::size_t MaxTruthRecords = 1 << 20;
     // Sample codes of the last pulse sent.
     std::vector<std::uint16_t> lastPulse() const;
     // Counter values of the last frame sent, as the host decodes them.
@@ -117,7 +124,7 @@ private:
     ProtocolEngine engine_;
     Acquisition acquisition_;
     WireQueue wire_;
-    SimRandom noise_;
+    PulseSynth synth_;
     SimRandom framing_;
 
     bool plugged_ = true;
@@ -130,6 +137,8 @@ private:
     SimStats stats_;
     std::vector<std::uint64_t> histogram_;
     std::vector<std::uint16_t> lastPulse_;
+    bool recordTruth_ = false;
+    std::vector<PulseTruth> truth_;
 };
 
 } // namespace tarvio

@@ -1,7 +1,7 @@
 #pragma once
 // Settings of the simulated readout interface. Users set the first few in the [Simulator]
-// section of settings.ini (Enabled, Source, Activity, Chips, Seed, Faults, FaultRate); the
-// rest are for tests and benchmarks. Values out of range are replaced by their defaults
+// section of settings.ini (Enabled, Source, Activity, Chips, Seed, Faults, FaultRate, WireRate,
+// Noise, BaselineWander, PileUp); the rest are for tests and benchmarks. Values out of range are replaced by their defaults
 // (sanitized()).
 
 #include <cstdint>
@@ -64,11 +64,17 @@ struct SimulatorConfig {
     std::string serialNumber = "SIM0001";
     std::uint32_t faults = 0; // SimFaultFlag bits of the faults committed on its own
     double faultRate = 0.0;   // such faults per second, on average
+    // The pulse's imperfections. The defaults give the steady, single-photon pulses of old,
+    // sample for sample.
+    double noiseCodes = 2.0;          // sigma of the converter noise on every sample
+    double baselineWanderCodes = 0.0; // sigma of the baseline's slow wander (0: steady)
+    bool pileUp = false; // a second photon may land inside the record, at the source's rate
 
     static constexpr int MaxChips = 4;
     static constexpr int MaxResetRetries = 16;
     static constexpr double MaxActivity = 1.0e7;
     static constexpr double MaxFaultRate = 1000.0;
+    static constexpr double MaxNoiseCodes = 500.0;
 };
 
 // The config with every out-of-range value replaced by its default.
@@ -86,6 +92,11 @@ inline SimulatorConfig sanitized(SimulatorConfig config) {
         config.serialNumber = defaults.serialNumber;
     if (!(config.faultRate >= 0.0 && config.faultRate <= SimulatorConfig::MaxFaultRate))
         config.faultRate = defaults.faultRate;
+    if (!(config.noiseCodes >= 0.0 && config.noiseCodes <= SimulatorConfig::MaxNoiseCodes))
+        config.noiseCodes = defaults.noiseCodes;
+    if (!(config.baselineWanderCodes >= 0.0 &&
+          config.baselineWanderCodes <= SimulatorConfig::MaxNoiseCodes))
+        config.baselineWanderCodes = defaults.baselineWanderCodes;
     config.faults &= SimFaultAll;
     return config;
 }

@@ -80,3 +80,28 @@ TEST(SimulatorSettings, faultKeys_kindsAndRateOrNoneWhenBad) {
         EXPECT_EQ(config.faultRate, c.perSecond);
     }
 }
+
+TEST(SimulatorSettings, pulseImperfectionKeys_readOrDefaultWhenBad) {
+    TempDir dir;
+    const std::string path = dir.file("settings.ini");
+    struct Case {
+        const char* text;
+        double noise;
+        double wander;
+        bool pileUp;
+    };
+    const Case cases[] = {
+        {"", 2.0, 0.0, false}, // absent: the pulses of old
+        {"Noise=8\nBaselineWander=3.5\nPileUp=1\n", 8.0, 3.5, true},
+        {"Noise=-1\nBaselineWander=lots\nPileUp=no\n", 2.0, 0.0, false},
+        {"Noise=0\nBaselineWander=1e6\nPileUp=0\n", 0.0, 0.0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        writeText(path, std::string("[Simulator]\n") + c.text);
+        const SimulatorConfig config = loadSimulatorConfig(path);
+        EXPECT_EQ(config.noiseCodes, c.noise);
+        EXPECT_EQ(config.baselineWanderCodes, c.wander);
+        EXPECT_EQ(config.pileUp, c.pileUp);
+    }
+}

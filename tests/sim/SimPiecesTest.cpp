@@ -5,6 +5,7 @@
 #include "sim/ChipBoard.h"
 #include "sim/FaultSchedule.h"
 #include "sim/PulseShape.h"
+#include "sim/PulseSynth.h"
 #include "sim/SimFaults.h"
 #include "sim/SimRandom.h"
 #include "sim/SourcePhysics.h"
@@ -103,6 +104,86 @@ TEST(PulseShape, hugeAmplitudeAndShortRecords_stayInRange) {
     EXPECT_TRUE(samples.empty());
     pulse::shapeSamples(100.0, 1, 0.0, noise, samples);
     EXPECT_EQ(samples.size(), 1u);
+}
+
+TEST(PulseSynth, imperfections_appearAsConfiguredAndTheTruthTellsThem) {
+    // Noise, wander and pile-up, one case each, 2000 pulses of 450 samples, seeded.
+    struct Case {
+        const char* name;
+        double noise;
+        double wander;
+        bool pileUp;
+        double activity;
+    };
+    const Case cases[] = {
+        {"defaults", 2.0, 0.0, false, 2000.0},
+        {"noisy", 8.0, 0.0, false, 2000.0},
+        {"wandering", 2.0, 5.0, false, 2000.0},
+        {"piled up", 2.0, 0.0, true, 35000.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatorConfig config;
+        config.noiseCodes = c.noise;
+        config.baselineWanderCodes = c.wander;
+        config.pileUp = c.pileUp;
+        config.activity = c.activity;
+        PulseSynth synth(config);
+        SimRandom rng(3);
+        std::vector<std::uint16_t> samples;
+        PulseTruth truth;
+        double noiseSum = 0, noiseSquares = 0, baselineSquares = 0, lastBaseline = 100.0;
+        double step = 0;
+        int noiseSamples = 0, piledUp = 0;
+        const int pulses = 2000;
+        for (int i = 0; i < pulses; ++i) {
+            Trigger trigger{i * 0.05, 59.54, 297.7, rng.uniform()};
+            synth.make(trigger, 1, 450, samples, truth);
+            for (int k = 0; k < 32; ++k) {
+                const double d = samples[k] - truth.baseline;
+                noiseSum += d;
+                noiseSquares += d * d;
+                ++noiseSamples;
+            }
+            baselineSquares += (truth.baseline - 100.0) * (truth.baseline - 100.0);
+            if (i > 0)
+                step = std::max(step, std::abs(truth.baseline - lastBaseline));
+            lastBaseline = truth.baseline;
+            piledUp += truth.pileUp;
+            EXPECT_EQ(truth.amplitude, 297.7);
+            EXPECT_NEAR(truth.onset, 40.0 + trigger.phase, 1e-12);
+            if (truth.pileUp) {
+                EXPECT_GE(truth.pileUpOffset, PulseSynth::PileUpEarliestSamples);
+                EXPECT_LE(truth.pileUpOffset, PulseSynth::PileUpLatestSamples);
+                EXPECT_GT(truth.pileUpEnergyKeV, 0.0);
+            }
+        }
+        const double mean = noiseSum / noiseSamples;
+        // Rounding to codes adds a twelfth of a code squared; a pile-up before the onset adds
+        // a little more.
+        const double sigma = std::sqrt(noiseSquares / noiseSamples - mean * mean - 1.0 / 12);
+        EXPECT_NEAR(sigma, c.noise, c.pileUp ? 0.4 : 0.1);
+        EXPECT_NEAR(std::sqrt(baselineSquares / pulses), c.wander, 0.4 * c.wander + 1e-9);
+        // Slow: 50 ms apart, the baseline moves a small part of its spread.
+        EXPECT_LE(step, 0.6 * c.wander + 1e-9);
+        const double expected = c.pileUp ? synth.pileUpProbability() * pulses : 0.0;
+        EXPECT_NEAR(piledUp, expected, 4.0 * std::sqrt(expected + 1));
+        if (c.pileUp) {
+            EXPECT_NEAR(synth.pileUpProbability(), 0.1, 0.01);
+        }
+    }
+}
+
+TEST(PulseSynth, clippedPulse_isSaturatedInTheTruth) {
+    SimulatorConfig config;
+    PulseSynth synth(config);
+    std::vector<std::uint16_t> samples;
+    PulseTruth truth;
+    synth.make(Trigger{0, 661.7, 3308.5, 0.5}, 1, 450, samples, truth);
+    EXPECT_FALSE(truth.saturated);
+    synth.make(Trigger{0, 900.0, 4500.0, 0.5}, 1, 450, samples, truth);
+    EXPECT_TRUE(truth.saturated);
+    EXPECT_EQ(*std::max_element(samples.begin(), samples.end()), pulse::MaxCode);
 }
 
 TEST(ScopeMessage, layout_countWordsMonitorWordAndTerminator) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,62 @@ TEST_F(SimulatedDevice, sameSeed_sameByteStream) {
     EXPECT_EQ(first, capture());
     c.seed = 1235;
     EXPECT_NE(first, capture());
+}
+
+TEST_F(SimulatedDevice, defaultPulses_sameBytesAsBeforeImperfectionsCame) {
+    // FNV-1a of the first bytes a default interface sends in fast mode, from before noise,
+    // wander and pile-up became settable: the defaults must leave every byte as it was.
+    SimulatorConfig c;
+    c.fastMode = true;
+    SimulatedInterface sim(c);
+    std::uint64_t session = 0;
+    ASSERT_EQ(sim.open(session), DRV_OK);
+    std::uint32_t n = 0;
+    const std::string arm = std::string("b\x01Q\x0cl", 5);
+    sim.write(session, reinterpret_cast<const std::uint8_t*>(arm.data()), 5, n);
+    std::vector<std::uint8_t> bytes(200000);
+    sim.read(session, bytes.data(), std::uint32_t(bytes.size()), n);
+    ASSERT_EQ(n, bytes.size());
+    std::uint64_t hash = 1469598103934665603ULL;
+    for (std::uint8_t b : bytes) {
+        hash = (hash ^ b) * 1099511628211ULL;
+    }
+    EXPECT_EQ(hash, 5213239929603543578ULL);
+}
+
+TEST_F(SimulatedDevice, recordedTruth_onePerPulseSentAndMatchingTheHostsHeight) {
+    SimulatorConfig c;
+    c.fastMode = true;
+    c.pileUp = true;
+    c.activity = 200000.0; // about half the records carry a second photon
+    SimulatedInterface sim(c);
+    sim.recordTruth(true);
+    std::uint64_t session = 0;
+    ASSERT_EQ(sim.open(session), DRV_OK);
+    std::uint32_t n = 0;
+    const std::string arm = std::string("b\x01Q\x0cl", 5);
+    sim.write(session, reinterpret_cast<const std::uint8_t*>(arm.data()), 5, n);
+    std::vector<std::uint8_t> bytes(300000);
+    sim.read(session, bytes.data(), std::uint32_t(bytes.size()), n);
+    const std::vector<PulseTruth> truth = sim.takeTruth();
+    ASSERT_GE(truth.size(), sim.stats().pulsesDelivered);
+    ASSERT_GT(truth.size(), 100u);
+    EXPECT_TRUE(sim.takeTruth().empty());
+    int piledUp = 0;
+    for (std::size_t i = 0; i < truth.size(); ++i) {
+        EXPECT_EQ(truth[i].sequence, i);
+        EXPECT_EQ(truth[i].baseline, 100.0);
+        piledUp += truth[i].pileUp;
+    }
+    EXPECT_NEAR(piledUp, 0.45 * truth.size(), 0.1 * truth.size());
+    // The last pulse sent: without a second photon its largest sample is the baseline plus
+    // about the true amplitude.
+    const PulseTruth& last = truth.back();
+    if (!last.pileUp) {
+        const std::vector<std::uint16_t> samples = sim.lastPulse();
+        const double largest = *std::max_element(samples.begin(), samples.end());
+        EXPECT_NEAR(largest, 100.0 + last.amplitude, 8.0);
+    }
 }
 
 } // namespace
