@@ -1,8 +1,8 @@
 #include "settings/SimulatorSettings.h"
 
+#include "records/TextFile.h"
 #include "settings/IniFile.h"
 #include "settings/NumberFormat.h"
-#include "records/TextFile.h"
 
 namespace tarvio {
 

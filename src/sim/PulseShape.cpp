@@ -34,7 +34,8 @@ void shapeSamples(const PulseDrawing& drawing, std::size_t sampleCount, SimRando
             value += drawing.amplitude * x * std::exp(1.0 - x);
         }
         if (drawing.secondAmplitude > 0) {
-            value += drawing.secondAmplitude * crrc((static_cast<double>(k) - second) / ShapingSamples);
+            value +=
+                drawing.secondAmplitude * crrc((static_cast<double>(k) - second) / ShapingSamples);
         }
         value = std::clamp(std::round(value), 0.0, static_cast<double>(MaxCode));
         samples[k] = static_cast<std::uint16_t>(value);

@@ -12,7 +12,8 @@ PulseSynth::PulseSynth(const SimulatorConfig& config)
       noise_(SimRandom::stream(config_.seed, 2)), extras_(SimRandom::stream(config_.seed, 6)) {}
 
 double PulseSynth::pileUpProbability() const {
-    const double window = (PileUpLatestSamples - PileUpEarliestSamples) * pulse::SamplePeriodSeconds;
+    const double window =
+        (PileUpLatestSamples - PileUpEarliestSamples) * pulse::SamplePeriodSeconds;
     return 1.0 - std::exp(-config_.activity * window);
 }
 

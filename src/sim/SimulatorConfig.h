@@ -1,8 +1,8 @@
 #pragma once
 // Settings of the simulated readout interface. Users set the first few in the [Simulator]
 // section of settings.ini (Enabled, Source, Activity, Chips, Seed, Faults, FaultRate, WireRate,
-// Noise, BaselineWander, PileUp); the rest are for tests and benchmarks. Values out of range are replaced by their defaults
-// (sanitized()).
+// Noise, BaselineWander, PileUp); the rest are for tests and benchmarks. Values out of range are
+// replaced by their defaults (sanitized()).
 
 #include <cstdint>
 #include <string>
