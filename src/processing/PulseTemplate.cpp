@@ -102,49 +102,43 @@ std::string PulseTemplate::toText() const {
     if (grid_.empty()) {
         return "builtin";
     }
+    // Whole numbers in units of TextScale of the peak: short enough for one settings line.
     std::string text = std::to_string(learnedFrom_);
-    char number[32];
     for (double v : grid_) {
-        // to_chars: a point whatever the locale.
-        const auto written =
-            std::to_chars(number, number + sizeof number, v, std::chars_format::general, 5);
         text += ' ';
-        text.append(number, written.ptr);
+        text += std::to_string(std::lround(v * TextScale));
     }
     return text;
 }
 
 std::optional<PulseTemplate> PulseTemplate::fromText(std::string_view text) {
     std::vector<double> values;
-    int pulses = 0;
-    bool first = true;
+    long pulses = -1;
     const char* p = text.data();
     const char* end = p + text.size();
     for (;;) {
-        while (p < end && (*p == ' ' || *p == '\t' || *p == ',')) {
+        while (p < end && (*p == ' ' || *p == '\t')) {
             ++p;
         }
         if (p == end) {
             break;
         }
-        if (first) {
-            const auto [next, ec] = std::from_chars(p, end, pulses);
-            if (ec != std::errc() || (next < end && *next != ' ' && *next != '\t')) {
-                return std::nullopt;
-            }
-            p = next;
-            first = false;
-            continue;
-        }
-        double v = 0;
-        const auto [next, ec] = std::from_chars(p, end, v);
-        if (ec != std::errc() || (next < end && *next != ' ' && *next != '\t' && *next != ',')) {
+        long number = 0;
+        const auto [next, ec] = std::from_chars(p, end, number);
+        if (ec != std::errc() || (next < end && *next != ' ' && *next != '\t')) {
             return std::nullopt;
         }
-        values.push_back(v);
+        if (pulses < 0) {
+            pulses = number;
+        } else {
+            values.push_back(static_cast<double>(number) / TextScale);
+        }
         p = next;
     }
-    return learned(values, pulses);
+    if (pulses <= 0 || pulses > 1000000000) {
+        return std::nullopt;
+    }
+    return learned(values, static_cast<int>(pulses));
 }
 
 } // namespace tarvio

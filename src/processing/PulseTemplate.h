@@ -38,8 +38,10 @@ public:
     int learnedFrom() const { return learnedFrom_; }
     const std::vector<double>& gridValues() const { return grid_; }
 
-    // One line of text for settings.ini: the pulse count, then the grid values; and back.
-    // fromText gives nothing for text that is not such a line.
+    // One line of text for settings.ini (under 2000 characters): the pulse count, then the
+    // grid values in units of 1/TextScale of the peak; and back. fromText gives nothing for
+    // text that is not such a line.
+    static constexpr double TextScale = 100000.0;
     std::string toText() const;
     static std::optional<PulseTemplate> fromText(std::string_view text);
 

@@ -95,6 +95,7 @@ TEST(PulseTemplate, textOfALearnedShape_roundTripsAndBadTextIsRefused) {
     EXPECT_NEAR(shape->peakPosition(), 4.0, 0.1);
     const auto back = PulseTemplate::fromText(shape->toText());
     ASSERT_TRUE(back);
+    EXPECT_LT(shape->toText().size(), 2000u); // one settings.ini value
     EXPECT_EQ(back->learnedFrom(), 250);
     for (double s = -8; s < 64; s += 0.3) {
         EXPECT_NEAR(back->at(s), shape->at(s), 2e-5) << s;
@@ -105,9 +106,10 @@ TEST(PulseTemplate, textOfALearnedShape_roundTripsAndBadTextIsRefused) {
         "250",
         "250 1 2 3",                           // too few values
         "x " + shape->toText().substr(4),      // no pulse count
-        shape->toText() + " 0.5",              // one value too many
+        shape->toText() + " 5",                // one value too many
         "0" + shape->toText().substr(3),       // learned from no pulses
         shape->toText().substr(0, 40) + "abc", // not a number
+        shape->toText().substr(0, 40) + ".5",  // not a whole number
     };
     for (const std::string& text : bad) {
         EXPECT_FALSE(PulseTemplate::fromText(text)) << text.substr(0, 60);
