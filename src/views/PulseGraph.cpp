@@ -17,7 +17,7 @@ constexpr double FullRange = 4096; // axis value of the top of the converter ran
 }
 
 void PulseGraph::draw(const PulseBuffer& pulse, double thresholdVolts, bool inverted,
-                      bool autoScale) {
+                      bool autoScale, const std::vector<double>* fitted) {
     const std::uint32_t count = pulse.validCount();
     if (count == 0)
         return;
@@ -75,6 +75,22 @@ void PulseGraph::draw(const PulseBuffer& pulse, double thresholdVolts, bool inve
         };
         image_.moveTo(0, plotted(0));
         for (std::uint32_t j = 0; j < delivered; ++j) {
+            const int x = toPixel(j * xScale);
+            const int y = plotted(j);
+            image_.lineTo(x, y);
+            image_.moveTo(x, y);
+        }
+    }
+
+    if (fitted && !fitted->empty()) {
+        image_.setPen(Fitted, PenStyle::Solid);
+        const std::uint32_t n = std::min<std::uint32_t>(count, fitted->size());
+        auto plotted = [&](std::uint32_t j) {
+            const double s = inverted ? FullRange - (*fitted)[j] : (*fitted)[j];
+            return toPixel(H - (s - low) * yScale);
+        };
+        image_.moveTo(0, plotted(0));
+        for (std::uint32_t j = 0; j < n; ++j) {
             const int x = toPixel(j * xScale);
             const int y = plotted(j);
             image_.lineTo(x, y);

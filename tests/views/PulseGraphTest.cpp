@@ -196,3 +196,25 @@ TEST(PulseGraph, labels_drawnLastInAGreyReadableOnBlack) {
                              0.0722 * channel(font->colour.b);
     EXPECT_GE((luminance + 0.05) / 0.05, 4.5);
 }
+
+TEST(PulseGraph, fittedPulse_drawnOverTheWaveformOnItsScaleOrNotAtAll) {
+    RecordingCanvas canvas(W, H);
+    PulseGraph graph(canvas);
+    PulseBuffer pulse = pulseOf(450, 0);
+    pulse.setSample(10, 2048);
+    const std::vector<double> fitted(450, 2048.0);
+    for (bool inverted : {false, true}) {
+        canvas.clear();
+        graph.draw(pulse, 1.25, inverted, false, &fitted);
+        const auto lines = canvas.linesOf(Fitted);
+        ASSERT_EQ(lines.size(), 450u);
+        EXPECT_EQ(lines[10].y2, 100); // the same scale as the waveform's sample 10
+        EXPECT_EQ(canvas.linesOf(Red).size(), 450u);
+    }
+    const std::vector<double> none;
+    for (const std::vector<double>* f : {static_cast<const std::vector<double>*>(nullptr), &none}) {
+        canvas.clear();
+        graph.draw(pulse, 1.25, false, false, f);
+        EXPECT_TRUE(canvas.linesOf(Fitted).empty());
+    }
+}
