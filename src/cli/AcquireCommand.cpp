@@ -166,6 +166,25 @@ CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
               ->type_name("json")
               ->check(quiet(CLI::IsMember({"text", "json"}))),
           output);
+
+    const char* processing = "Pulse processing (default: [Processing] of settings.ini)";
+    group(c->add_option("--height", o.height,
+                        "How a pulse's height is taken: largest (the largest sample) or fit "
+                        "(a least-squares fit of the pulse template)")
+              ->type_name("largest|fit"),
+          processing);
+    group(c->add_option("--reject", o.reject,
+                        "Pulses kept out of the spectrum (counted, and in the dead time): "
+                        "saturated, pileup, shape, all or none, separated by commas")
+              ->type_name("LIST"),
+          processing);
+    group(c->add_option("--tolerance", o.tolerance,
+                        "How far a pulse may stray from the template before pileup or shape "
+                        "rejects it, in standard deviations of the noise (default 5)")
+              ->type_name("SIGMA")
+              ->check(quiet(CLI::Range(ProcessingOptions::MinTolerance,
+                                       ProcessingOptions::MaxTolerance))),
+          processing);
     return c;
 }
 
@@ -231,6 +250,15 @@ AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings
     plan.regions = parseRegionOptions("--roi", o.regions);
     plan.fit = o.fit;
     plan.jsonStatus = o.status == "json";
+
+    plan.processing = settings.processing.options;
+    if (o.height && !parseHeightMethod(*o.height, plan.processing.method))
+        throw UsageError("--height: '" + *o.height + "' is not a method; use largest or fit");
+    if (o.reject && !parseRejections(*o.reject, plan.processing))
+        throw UsageError("--reject: '" + *o.reject +
+                         "' names no rejection; use saturated, pileup, shape, all or none");
+    if (o.tolerance)
+        plan.processing.tolerance = *o.tolerance;
     return plan;
 }
 

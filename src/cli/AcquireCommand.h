@@ -40,6 +40,10 @@ struct AcquireOptions {
     std::vector<std::string> regions;
     bool fit = false;
     std::string status = "text";
+
+    std::optional<std::string> height; // largest or fit
+    std::optional<std::string> reject; // saturated, pileup, shape, all, none
+    std::optional<double> tolerance;
 };
 
 CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& options);

@@ -5,6 +5,7 @@
 #include "analysis/Region.h"
 #include "cli/RegionArgument.h"
 #include "cli/SpectrumOutput.h"
+#include "processing/ProcessingOptions.h"
 #include "records/EnergyCalibration.h"
 #include "records/Measurement.h"
 #include "sim/SimulatorConfig.h"
@@ -34,6 +35,9 @@ struct AcquirePlan {
     std::vector<Region> regions;
     bool fit = false;
     bool jsonStatus = false;
+    // How pulse heights are taken: settings.ini's [Processing] under --height, --reject and
+    // --tolerance.
+    ProcessingOptions processing;
 };
 
 } // namespace tarvio

@@ -53,6 +53,7 @@ CliSettings loadCliSettings(const std::string& explicitFile) {
     readMeasurementSettings(stored, measurement);
     settings.extraDeadTimeSeconds = measurement.extraDeadTimeSeconds;
     settings.fromPeaks = readAnalysisSettings(stored).polynomial;
+    settings.processing = readProcessingSettings(stored);
     return settings;
 }
 

@@ -8,6 +8,7 @@
 
 #include "records/Calibration.h"
 #include "records/EnergyCalibration.h"
+#include "settings/ProcessingSettings.h"
 #include "settings/Settings.h"
 #include "sim/SimulatorConfig.h"
 
@@ -25,6 +26,8 @@ struct CliSettings {
     double extraDeadTimeSeconds = 0.0; // beyond the hold-off model, measured by hand
     // The window's calibration from peaks ([EnergyCalibration]), when it is the one in use.
     std::optional<EnergyCalibration> fromPeaks;
+    // The window's pulse processing ([Processing]), the default for acquire.
+    ProcessingSettings processing;
 
     // The window's energy axis: the calibration from peaks when the window uses it, else the
     // line through the two calibration points, when they define one with a gain.
