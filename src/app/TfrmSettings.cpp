@@ -33,11 +33,25 @@ TfrmSettings::TfrmSettings(AppSettings& settings, QWidget* parent)
     Button1 = addButton(*this, "Button1", QStringLiteral("OK"), 64, 112, 75, 25);
     Button1->setDefault(true);
     Button2 = addButton(*this, "Button2", QStringLiteral("Cancel"), 152, 112, 75, 25);
+    btnProcessing =
+        addButton(*this, "btnProcessing", QStringLiteral("Processing..."), 140, 80, 87, 23);
+    btnProcessing->hide();
 
-    setTabChain({edtMin, edtMax, Button1, Button2, edtDelay});
+    setTabChain({edtMin, edtMax, Button1, Button2, edtDelay, btnProcessing});
 
     connect(Button1, &QPushButton::clicked, this, &TfrmSettings::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TfrmSettings::Button2Click);
+    connect(btnProcessing, &QPushButton::clicked, this, &TfrmSettings::btnProcessingClick);
+}
+
+void TfrmSettings::setProcessingPage(std::function<void()> open) {
+    openProcessing_ = std::move(open);
+    btnProcessing->setVisible(static_cast<bool>(openProcessing_));
+}
+
+void TfrmSettings::btnProcessingClick() {
+    if (openProcessing_)
+        runGuarded(this, openProcessing_);
 }
 
 void TfrmSettings::showEvent(QShowEvent* event) {

@@ -1,11 +1,14 @@
 #pragma once
 // The settings dialog: the bias voltage range and the measurement delay. It edits the main
 // window's AppSettings in place: the fields are filled each time it is shown, and OK writes
-// them back (Cancel and the close box change nothing).
+// them back (Cancel and the close box change nothing). Its Processing button opens the
+// pulse processing's page (TfrmProcessing), which the window hands in.
 
 #include "settings/Settings.h"
 
 #include <QDialog>
+
+#include <functional>
 
 class QLabel;
 class QLineEdit;
@@ -27,6 +30,9 @@ public:
     void Button1Click();
     // Cancel.
     void Button2Click();
+    // Opens the Processing page; the button is there only once the window has set it.
+    void setProcessingPage(std::function<void()> open);
+    void btnProcessingClick();
 
     QLabel* Label1;
     QLabel* Label2;
@@ -40,12 +46,14 @@ public:
     QLabel* Label5;
     QPushButton* Button1;
     QPushButton* Button2;
+    QPushButton* btnProcessing;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
     AppSettings& settings_;
+    std::function<void()> openProcessing_;
 };
 
 } // namespace tarvio

@@ -160,6 +160,19 @@ PulseFitResult PulseFit::fit(const std::uint16_t* samples, std::uint32_t count) 
     return r;
 }
 
+void PulseFit::curve(const std::uint16_t* samples, std::uint32_t count,
+                     std::vector<double>& curve) const {
+    curve.clear();
+    const PulseFitResult result = fit(samples, count);
+    if (!result.fitted) {
+        return;
+    }
+    curve.resize(count);
+    for (std::uint32_t k = 0; k < count; ++k) {
+        curve[k] = model(result, k);
+    }
+}
+
 double PulseFit::model(const PulseFitResult& result, double k) const {
     if (!result.fitted) {
         return result.baseline;

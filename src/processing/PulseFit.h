@@ -50,6 +50,9 @@ public:
     PulseFitResult fit(const std::uint16_t* samples, std::uint32_t count) const;
     // The fitted pulse at sample k (baseline included), to draw over the samples.
     double model(const PulseFitResult& result, double k) const;
+    // Fits the pulse and gives the fitted pulse at each of its samples, in `curve`; empty
+    // when the pulse could not be fitted. For showing, not for the pulse path.
+    void curve(const std::uint16_t* samples, std::uint32_t count, std::vector<double>& curve) const;
 
 private:
     struct PhaseTable {

@@ -145,6 +145,20 @@ TEST(FitProcessor, eachRejection_takesItsKindOfPulseOnlyWhenSwitchedOn) {
     }
 }
 
+TEST(PulseFit, curve_followsTheFittedPulseOrIsEmpty) {
+    const PulseFit fit(PulseTemplate::builtIn());
+    const auto samples = handPulse(300, 40.3, 5);
+    std::vector<double> curve;
+    fit.curve(samples.data(), HostSamples, curve);
+    ASSERT_EQ(curve.size(), HostSamples);
+    for (std::uint32_t k = 0; k < HostSamples; ++k) {
+        EXPECT_NEAR(curve[k], samples[k], 8.0) << k; // within 4 sigma of the noise
+    }
+    const auto late = handPulse(300, 430.0, 5);
+    fit.curve(late.data(), HostSamples, curve);
+    EXPECT_TRUE(curve.empty());
+}
+
 TEST(FitProcessor, largestWithRejections_keepsTheLargestSampleAsHeight) {
     ProcessingOptions options;
     options.rejectPileUp = true;
