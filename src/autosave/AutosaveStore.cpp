@@ -115,11 +115,13 @@ std::string AutosaveStore::fileFor(std::int64_t startUtcMs) const {
 }
 
 SaveResult AutosaveStore::write(const std::string& path, const MeasuredSpectrum& spectrum) {
+    const fs::path folder = fs::path(path).parent_path();
     std::error_code error;
-    fs::create_directories(folder_, error);
+    if (!folder.empty())
+        fs::create_directories(folder, error);
     if (error)
-        return SaveResult::failure("Unable to create the autosave folder " + folder_ + ": " +
-                                   error.message());
+        return SaveResult::failure("Unable to create the autosave folder " + folder.string() +
+                                   ": " + error.message());
     const FileFormat format = formatForPath(path).value_or(FileFormat::N42);
     const SaveResult saved = writeFileAtomically(path, spectrumFileText(spectrum, format));
     // Only the folder's own autosaves are pruned; a file beside an output is not one of them.
