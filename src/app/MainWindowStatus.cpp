@@ -4,8 +4,8 @@
 #include "app/MainWindow.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/TfrmPresets.h"
+#include "session/MeasurementSession.h"
 #include "settings/Duration.h"
-#include "spectrometer/QrxController.h"
 
 #include <QAction>
 #include <QFontMetrics>
@@ -103,17 +103,14 @@ void TfrmMain::createStatusBar() {
 void TfrmMain::miPresetsClick() {
     if (frmPresets->exec() != QDialog::Accepted)
         return;
-    controller_->SetPresets(measurementSettings_.presets);
+    session_->setPresets(measurementSettings_.presets);
+    settingsChanged();
     refreshStatus();
 }
 
 void TfrmMain::refreshStatus() {
-    if (!controller_)
-        return;
-    const MeasurementStatus status = controller_->PollMeasurement();
-    if (status.presetReached)
-        autosaveEnd(); // the measurement is over: its autosave is final (once)
-    showStatus(status);
+    if (session_)
+        showStatus(session_->status());
 }
 
 void TfrmMain::showStatus(const MeasurementStatus& status) {
