@@ -5,6 +5,7 @@
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
+#include "app/LogView.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmPresets.h"
@@ -36,12 +37,6 @@ namespace tarvio {
 
 namespace {
 
-// How long log lines gather before the window shows them in one go: a device that reports an
-// error per message then costs the window a few appends a second, not thousands.
-constexpr int LogBatchMilliseconds = 50;
-// Lines shown per batch: appending a line to the log view costs some 25 us, so a batch takes
-// at most about 5 ms of each 50 ms, and the window stays responsive under any flood.
-constexpr std::size_t LogLinesPerBatch = 200;
 // How long settings.ini waits after a change, so that a run of changes makes one write.
 constexpr int SettingsWriteMilliseconds = 2000;
 
@@ -73,16 +68,7 @@ TfrmMain::TfrmMain(std::string settingsFile, QWidget* parent)
     connect(settingsTimer_, &QTimer::timeout, this,
             [this] { guarded([this] { writeSettings(); }); });
 
-    logFlushTimer_ = new QTimer(this);
-    logFlushTimer_->setSingleShot(true);
-    logFlushTimer_->setInterval(LogBatchMilliseconds);
-    connect(logFlushTimer_, &QTimer::timeout, this, [this] { showNextLogBatch(); });
-    // Called on whichever thread logs; it only posts to this window's thread. Queued events
-    // die with the window, and the controller (whose thread calls this) dies before it.
-    logInbox_->setWake([this] {
-        QMetaObject::invokeMethod(
-            this, [this] { scheduleLogFlush(); }, Qt::QueuedConnection);
-    });
+    logView_ = new LogView(*memLog, logInbox_, this);
 
     chooseSaveFile_ = [](QFileDialog& dialog) {
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
@@ -100,7 +86,7 @@ TfrmMain::~TfrmMain() {
     // FormDestroy. No refresh may run from here on.
     tmrGraphs->stop();
     settingsTimer_->stop();
-    logInbox_->setWake({});
+    delete logView_;
     session_->setEndedListener({});
     controller().SetStateListener({});
     analysis_.reset();
@@ -296,52 +282,8 @@ void TfrmMain::FormClose() {
     QCoreApplication::processEvents();
 }
 
-void TfrmMain::appendLogLine(const char* line) {
-    memLog->appendPlainText(QString::fromUtf8(line));
-}
-
-void TfrmMain::onPulseArrived() {
-    // The display is refreshed by the timer and by Single only.
-}
-
-void TfrmMain::scheduleLogFlush() {
-    if (!logFlushTimer_->isActive())
-        logFlushTimer_->start();
-}
-
 void TfrmMain::flushLog() {
-    logFlushTimer_->stop();
-    showLogBatch(SIZE_MAX);
-}
-
-void TfrmMain::showNextLogBatch() {
-    // A device that floods the log gets a few milliseconds of the GUI thread per batch; the
-    // rest waits in the inbox, whose oldest lines go when it is full.
-    if (showLogBatch(LogLinesPerBatch))
-        logFlushTimer_->start();
-}
-
-bool TfrmMain::showLogBatch(std::size_t maxLines) {
-    LogInbox::Batch batch = logInbox_->take(maxLines);
-    if (batch.droppedLines > 0)
-        appendLogLine(QStringLiteral("(%1 log lines came faster than they could be shown and "
-                                     "were left out)")
-                          .arg(batch.droppedLines)
-                          .toUtf8()
-                          .constData());
-    if (!batch.lines.empty()) {
-        // One append for the whole batch: one layout and one scroll, however many lines.
-        std::string text;
-        for (std::size_t i = 0; i < batch.lines.size(); ++i) {
-            if (i > 0)
-                text += '\n';
-            text += batch.lines[i];
-        }
-        appendLogLine(text.c_str());
-    }
-    if (batch.pulses > 0)
-        onPulseArrived();
-    return batch.more;
+    logView_->flush();
 }
 
 void TfrmMain::connectHandlers() {

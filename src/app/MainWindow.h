@@ -51,6 +51,8 @@ namespace tarvio {
 
 class ClientArea;
 class ImageView;
+class MeasurementStatusBar;
+class LogView;
 class PulseGraph;
 struct MeasuredSpectrum;
 struct ReferenceSpectrum;
@@ -196,7 +198,6 @@ private:
     void createMenus();
     void createPresetsEntry();
     void createStatusBar();
-    void showStatus(const MeasurementStatus& status);
     void connectHandlers();
     void applyTabOrder();
     void startUp();
@@ -214,14 +215,8 @@ private:
     // Clears the On box and disables the bias controls without sending anything.
     void showBiasOff();
     void FormClose();
-    void appendLogLine(const char* line);
-    void onPulseArrived();
     // Draws shownFrame_ on both graphs and the cursor's reading into lblChannel.
     void drawGraphs();
-    void scheduleLogFlush();
-    void showNextLogBatch();
-    // Shows at most maxLines waiting lines; returns whether more wait.
-    bool showLogBatch(std::size_t maxLines);
     // Runs a handler inside the error-box boundary.
     template <class Handler> void guarded(Handler&& handler);
     void createFileMenu();
@@ -250,7 +245,7 @@ private:
 
     const std::string settingsFile_;
     std::shared_ptr<LogInbox> logInbox_;
-    QTimer* logFlushTimer_ = nullptr;
+    LogView* logView_ = nullptr;
     TfrmSettings* frmSettings_ = nullptr;
     TfrmCalibrate* frmCalibrate_ = nullptr;
     SaveFileChooser chooseSaveFile_;
@@ -324,13 +319,7 @@ private:
     // The Presets entry of the Measurement menu and the status bar below the controls.
     QAction* miPresets = nullptr;
     std::unique_ptr<TfrmPresets> frmPresets; // a window of its own, like the other dialogs
-    QStatusBar* sbStatus = nullptr;
-    QLabel* lblState = nullptr;
-    QLabel* lblRealTime = nullptr;
-    QLabel* lblLiveTime = nullptr;
-    QLabel* lblCounts = nullptr;
-    QLabel* lblRates = nullptr;
-    QProgressBar* pbPreset = nullptr;
+    MeasurementStatusBar* sbStatus = nullptr;
 };
 
 } // namespace tarvio
