@@ -45,13 +45,17 @@ ControllerSession::ControllerSession(const std::string& interfaceProperty,
         if (const auto line = CalibrationLine::fromPoints(point1, point2); line && line->gain != 0)
             calibration_ = EnergyCalibration::fromLine(*line);
 
-    choice_ = parseInterfaceChoice(interfaceProperty, loadSimulatorConfig(settingsFile_));
-    if (choice_.simulated) {
-        simulated_ = std::make_shared<SimulatedBackend>(*choice_.simulated);
-        installBackend(simulated_);
-    } else {
+    // As the window lists them: the real interfaces, then the simulated one when the settings
+    // enable it; "simulated" in the property means that one alone.
+    const SimulatorConfig simulator = loadSimulatorConfig(settingsFile_);
+    choice_ = parseInterfaceChoice(interfaceProperty, simulator);
+    if (!choice_.simulated) {
         real_ = std::make_shared<FtdiBackend>();
         installBackend(real_);
+    }
+    if (choice_.simulated || simulator.enabled) {
+        simulated_ = std::make_shared<SimulatedBackend>(choice_.simulated.value_or(simulator));
+        installBackend(simulated_);
     }
     controller_->SetLogHandler([](const char* line) { std::cerr << (line ? line : "") << '\n'; });
 }
@@ -75,7 +79,7 @@ bool ControllerSession::open() {
     std::vector<std::string> found;
     controller_->ListDevices(found);
     std::string name = choice_.description;
-    if (simulated_)
+    if (choice_.simulated)
         name = simulated_->interface() ? simulated_->interface()->description() : "";
     else if (name.empty() && !found.empty())
         name = found.front();
