@@ -4,6 +4,7 @@
 // the session does the measuring.
 
 #include "analysis/Region.h"
+#include "analysis/RegionFigures.h"
 #include "records/EnergyCalibration.h"
 #include "records/Measurement.h"
 #include "records/PulseBuffer.h"
@@ -74,6 +75,8 @@ public:
 
     virtual std::vector<Region> regions() const = 0;
     virtual void setRegions(const std::vector<Region>& regions) = 0;
+    // The figures of every region in the spectrum as it stands.
+    virtual std::vector<RegionFigures> regionFigures() const = 0;
 
     // Called on any thread when the measurement's state changes (a preset met, the interface
     // lost): hand the work over.

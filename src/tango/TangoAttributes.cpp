@@ -157,17 +157,14 @@ constexpr long FigureColumns = 12;
 
 void regionFigureRows(TangoDevice& d, long& x, long& y) {
     DeviceSession& session = d.session();
-    const auto regions = session.regions();
-    session.spectrum(d.spectrumBuffer);
-    const auto live = session.status().info.liveSeconds;
+    const std::vector<RegionFigures> figures = session.regionFigures();
     const auto calibration = session.calibration();
     d.doubles.clear();
-    for (const Region& region : regions) {
-        const RegionFigures f = regionFigures(d.spectrumBuffer, region, live);
+    for (const RegionFigures& f : figures) {
         const RegionEnergyFigures e =
             calibration ? regionEnergyFigures(f, *calibration) : RegionEnergyFigures{};
-        const double row[FigureColumns] = {double(region.first),
-                                           double(region.last),
+        const double row[FigureColumns] = {double(f.region.first),
+                                           double(f.region.last),
                                            f.gross,
                                            f.net,
                                            f.netUncertainty,
@@ -181,7 +178,7 @@ void regionFigureRows(TangoDevice& d, long& x, long& y) {
         d.doubles.insert(d.doubles.end(), row, row + FigureColumns);
     }
     x = FigureColumns;
-    y = static_cast<long>(regions.size());
+    y = static_cast<long>(figures.size());
 }
 
 template <typename T> std::optional<T> known(std::optional<double> value) {

@@ -1,6 +1,6 @@
 #include "tango/TangoDevice.h"
 
-#include "tango/ControllerSession.h"
+#include "tango/SessionAdapter.h"
 
 #include <chrono>
 #include <iostream>
@@ -53,7 +53,7 @@ void TangoDevice::readProperties(std::string& interfaceProperty, std::string& se
 void TangoDevice::init_device() {
     std::string interfaceProperty, settingsFile;
     readProperties(interfaceProperty, settingsFile);
-    session_ = std::make_unique<ControllerSession>(interfaceProperty, settingsFile);
+    session_ = std::make_unique<SessionAdapter>(interfaceProperty, settingsFile);
     session_->setStateListener([this] { changed(); });
     for (const char* name : PushedAttributes)
         set_change_event(name, true, false);

@@ -1,6 +1,7 @@
 #pragma once
-// The device's session on the spectrometer controller, with the settings file's operating
-// point, presets, regions and calibration, and an autosave at the end.
+// The device's session: the measurement session every front-end drives, with the settings
+// file's operating point, presets, regions and calibration, autosaving into the user's
+// autosave folder as the window does.
 
 #include "tango/DeviceSession.h"
 #include "tango/InterfaceChoice.h"
@@ -11,15 +12,14 @@
 namespace tarvio {
 
 class DriverBackend;
-struct MeasuredSpectrum;
+class MeasurementSession;
 class SimulatedBackend;
-class TQrxController;
 
-class ControllerSession final : public DeviceSession {
+class SessionAdapter final : public DeviceSession {
 public:
     // settingsFile: empty for the settings.ini the window uses.
-    ControllerSession(const std::string& interfaceProperty, const std::string& settingsFile);
-    ~ControllerSession() override;
+    SessionAdapter(const std::string& interfaceProperty, const std::string& settingsFile);
+    ~SessionAdapter() override;
 
     bool open() override;
     void close() override;
@@ -51,6 +51,7 @@ public:
 
     std::vector<Region> regions() const override;
     void setRegions(const std::vector<Region>& regions) override;
+    std::vector<RegionFigures> regionFigures() const override;
 
     void setStateListener(std::function<void()> listener) override;
     void shutdown() override;
@@ -59,24 +60,18 @@ public:
 
 private:
     bool sendBias();
-    MeasuredSpectrum measured(bool ended) const;
-    void autosave(bool ended);
 
+    // The analysis state belongs to one thread at a time: Tango's requests and the event
+    // pump take turns through this lock.
     mutable std::recursive_mutex mutex_;
-    std::unique_ptr<TQrxController> controller_;
     std::shared_ptr<DriverBackend> real_;
     std::shared_ptr<SimulatedBackend> simulated_;
+    std::unique_ptr<MeasurementSession> session_;
     InterfaceChoice choice_;
     std::string settingsFile_;
     std::string problem_;
-    std::string opened_;
     OperatingSetting point_;
     BiasRange biasRange_;
-    std::optional<EnergyCalibration> calibration_;
-    std::vector<Region> regions_;
-    double extraDeadTime_ = 0.0;
-    bool measuring_ = false;
-    std::string autosavePath_;
 };
 
 } // namespace tarvio
