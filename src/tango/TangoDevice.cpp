@@ -160,20 +160,19 @@ void TangoDevice::pushChanges(bool spectrumDue) {
         pushedState_ = kind;
         push_change_event("State");
     }
-    Tango::DevLong64 counts = static_cast<Tango::DevLong64>(status.info.acceptedCount);
+    // Tango may keep the address of a pushed value: it lives in the device.
     if (status.info.acceptedCount != pushedCounts_) {
         pushedCounts_ = status.info.acceptedCount;
-        push_change_event("Counts", &counts);
+        pushCounts_ = static_cast<Tango::DevLong64>(pushedCounts_);
+        push_change_event("Counts", &pushCounts_);
     }
-    double real = status.info.realSeconds.value_or(0.0);
-    if (real != pushedReal_) {
-        pushedReal_ = real;
-        push_change_event("RealTime", &real);
+    if (const double real = status.info.realSeconds.value_or(0.0); real != pushReal_) {
+        pushReal_ = real;
+        push_change_event("RealTime", &pushReal_);
     }
-    double live = status.info.liveSeconds.value_or(0.0);
-    if (live != pushedLive_) {
-        pushedLive_ = live;
-        push_change_event("LiveTime", &live);
+    if (const double live = status.info.liveSeconds.value_or(0.0); live != pushLive_) {
+        pushLive_ = live;
+        push_change_event("LiveTime", &pushLive_);
     }
     if (spectrumDue && status.info.acceptedCount != spectrumCounts_) {
         spectrumCounts_ = status.info.acceptedCount;

@@ -71,7 +71,8 @@ private:
     // What was pushed last, so that only changes go out.
     std::optional<DeviceStateKind> pushedState_;
     std::uint64_t pushedCounts_ = ~std::uint64_t{0};
-    double pushedReal_ = -1, pushedLive_ = -1;
+    Tango::DevLong64 pushCounts_ = 0;
+    double pushReal_ = -1, pushLive_ = -1;
     std::uint64_t spectrumCounts_ = ~std::uint64_t{0};
     Spectrum pushBuffer_;
 };
