@@ -41,7 +41,7 @@ def main():
             device = server.proxy()
             pid = server.process.pid
 
-            device.read_attribute("Spectrum")
+            assert len(device.read_attribute("Spectrum").value) == 4096
             reads, start = 0, time.monotonic()
             while time.monotonic() - start < seconds:
                 device.read_attribute("Spectrum")
