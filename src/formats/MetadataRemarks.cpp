@@ -15,6 +15,38 @@ constexpr std::string_view Bias = "Bias voltage";
 constexpr std::string_view Threshold = "Threshold voltage";
 constexpr std::string_view Delay = "Delay";
 constexpr std::string_view Samples = "Samples per pulse";
+constexpr std::string_view Processing = "Pulse processing";
+constexpr std::string_view Rejected = "Rejected pulses";
+
+// "12 (saturated 1, pile-up 10, shape 1)".
+std::string rejectedText(const RejectedPulses& r) {
+    return std::to_string(r.total) + " (saturated " + std::to_string(r.saturated) + ", pile-up " +
+           std::to_string(r.pileUp) + ", shape " + std::to_string(r.shape) + ")";
+}
+
+bool readRejected(std::string_view value, RejectedPulses& rejected) {
+    RejectedPulses r;
+    std::string words;
+    for (char c : value)
+        words += (c == '(' || c == ')' || c == ',') ? ' ' : c;
+    const auto pieces = splitBlanks(words);
+    if (pieces.size() != 7)
+        return false;
+    const auto total = parseCount(pieces[0]);
+    if (!total)
+        return false;
+    r.total = *total;
+    const std::pair<std::string_view, std::uint64_t*> fields[] = {
+        {"saturated", &r.saturated}, {"pile-up", &r.pileUp}, {"shape", &r.shape}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const auto count = parseCount(pieces[2 + 2 * i]);
+        if (pieces[1 + 2 * i] != fields[i].first || !count)
+            return false;
+        *fields[i].second = *count;
+    }
+    rejected = r;
+    return true;
+}
 
 std::string withUnit(double value, std::string_view unit) {
     return numberText(value) + " " + std::string(unit);
@@ -89,6 +121,10 @@ std::vector<std::string> operatingPointRemarks(const MeasurementInfo& info) {
         remarks.push_back(remark(Delay, withUnit(*op.delaySeconds, "s")));
     if (op.samplesPerPulse)
         remarks.push_back(remark(Samples, std::to_string(*op.samplesPerPulse)));
+    if (!info.processing.empty()) {
+        remarks.push_back(remark(Processing, info.processing));
+        remarks.push_back(remark(Rejected, rejectedText(info.rejected)));
+    }
     remarks.push_back(remark(remark_keys::Ended, info.ended ? "yes" : "no"));
     return remarks;
 }
@@ -153,6 +189,12 @@ bool readRemark(std::string_view raw, MeasuredSpectrum& spectrum) {
         op.samplesPerPulse = static_cast<std::uint32_t>(*samples);
         return true;
     }
+    if (key == Processing) {
+        info.processing = std::string(value);
+        return true;
+    }
+    if (key == Rejected)
+        return readRejected(value, info.rejected);
     return false;
 }
 

@@ -27,8 +27,9 @@ inline constexpr std::string_view NoCalibrationValue = "none";
 
 std::string remark(std::string_view key, std::string_view value);
 
-// Interface, chip identifiers, bias, threshold, delay, samples per pulse (those known), and
-// whether the measurement ended.
+// Interface, chip identifiers, bias, threshold, delay, samples per pulse (those known), the
+// pulse processing and the pulses it rejected by reason (when not the plain largest sample),
+// and whether the measurement ended.
 std::vector<std::string> operatingPointRemarks(const MeasurementInfo& info);
 
 // Takes one remark into the spectrum when it is one of the keys above (a time or

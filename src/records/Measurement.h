@@ -42,6 +42,9 @@ struct MeasurementInfo {
     std::uint64_t countsAfterEnd = 0;
     // Pulses the processing rejected (none without a processor).
     RejectedPulses rejected;
+    // Which processing took the pulse heights, in words; empty: the largest sample with
+    // nothing rejected, as always.
+    std::string processing;
     // Estimated dead time per accepted pulse of the hold-off model, seconds.
     std::optional<double> deadTimePerPulseSeconds;
 };

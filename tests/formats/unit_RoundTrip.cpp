@@ -150,3 +150,31 @@ TEST(FormatRoundTrip, tabTextKeVForm_readsBackCountsAndTheLineThroughItsEnergies
 
 } // namespace
 } // namespace tarvio
+
+namespace tarvio {
+namespace {
+
+TEST(FormatRoundTrip, processingAndRejectedPulses_readBackInEveryFormatWithMetadata) {
+    MeasuredSpectrum processed = test::fullSample();
+    processed.measurement.processing =
+        "template fit (built-in CR-RC shape); rejected: pile-up, shape beyond 5 sigma";
+    processed.measurement.rejected = {0, 9007199254740993ULL, 17, 9007199254741010ULL};
+    for (const FileFormat format : {FileFormat::N42, FileFormat::Spe, FileFormat::Csv}) {
+        SCOPED_TRACE(formatName(format));
+        const std::string text = spectrumFileText(processed, format);
+        EXPECT_NE(text.find("Rejected pulses: 9007199254741010 (saturated 0, pile-up "
+                            "9007199254740993, shape 17)"),
+                  std::string::npos);
+        const ReadResult read = readSpectrumText(text, format, "sample");
+        ASSERT_TRUE(read) << read.error;
+        EXPECT_EQ(read.spectrum->measurement.processing, processed.measurement.processing);
+        EXPECT_EQ(read.spectrum->measurement.rejected, processed.measurement.rejected);
+        EXPECT_EQ(read.spectrum->remarks, processed.remarks);
+    }
+    // The plain largest sample says nothing: files as they always were.
+    EXPECT_EQ(spectrumFileText(test::fullSample(), FileFormat::N42).find("Pulse processing"),
+              std::string::npos);
+}
+
+} // namespace
+} // namespace tarvio
