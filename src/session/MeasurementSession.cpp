@@ -252,6 +252,14 @@ bool MeasurementSession::start(const StartRequest& request) {
         controller_->SetSampleCount(request.samplesPerPulse);
         delaySeconds_ = request.delaySeconds;
         controller_->ConfigureScope();
+        if (processing_) {
+            // A fresh processor: its noise and baseline are this measurement's own.
+            std::unique_ptr<PulseProcessor> processor = makePulseProcessor(*processing_);
+            controller_->SetPulseProcessor(processor.get());
+            processor_ = std::move(processor);
+            processingDescription_ =
+                processing_->isPlain() ? std::string() : processingDescription(*processing_);
+        }
         controller_->ArmMeasurement(request.delaySeconds);
         started = controller_->StartMeasurement();
         if (started) {
@@ -479,6 +487,8 @@ MeasurementInfo MeasurementSession::withFacts(MeasurementInfo info) const {
         op.delaySeconds = delaySeconds_;
     if (!op.samplesPerPulse)
         op.samplesPerPulse = controller_->sampleCount();
+    if (info.processing.empty())
+        info.processing = processingDescription_;
     return info;
 }
 
@@ -506,6 +516,16 @@ MeasurementInfo MeasurementSession::currentMeasurement() const {
 
 void MeasurementSession::snapshot(PulseBuffer& pulse, Spectrum& spectrum) const {
     controller_->Snapshot(pulse, spectrum);
+}
+
+void MeasurementSession::setProcessing(const ProcessingOptions& options) {
+    std::lock_guard<std::recursive_timed_mutex> op(opMutex_);
+    processing_ = options;
+}
+
+ProcessingOptions MeasurementSession::processing() const {
+    std::lock_guard<std::recursive_timed_mutex> op(opMutex_);
+    return processing_.value_or(ProcessingOptions());
 }
 
 void MeasurementSession::setPulseProcessor(PulseProcessor* processor) {

@@ -17,6 +17,7 @@
 
 #include "autosave/AutosaveStore.h"
 #include "formats/MeasuredSpectrum.h"
+#include "processing/ProcessingOptions.h"
 #include "records/EnergyCalibration.h"
 #include "records/Measurement.h"
 #include "records/PulseEvent.h"
@@ -176,6 +177,12 @@ public:
     void setPulseProcessor(PulseProcessor* processor);
     void addPulseConsumer(PulseConsumer* consumer);
     void removePulseConsumer(PulseConsumer* consumer);
+    // How the next measurements take pulse heights: every Start makes a fresh processor from
+    // these options (none for the plain largest sample, the default) and the record names
+    // the processing in words. A processor set with setPulseProcessor is replaced at the
+    // next Start once this has been called.
+    void setProcessing(const ProcessingOptions& options);
+    ProcessingOptions processing() const;
 
     // The controller, for what the session does not wrap (monitor readings, the log).
     TQrxController& controller() { return *controller_; }
@@ -218,6 +225,9 @@ private:
     std::optional<MeasuredSpectrum> restored_;
     std::optional<EnergyCalibration> calibration_; // the analysis state's, for the record
     std::vector<PulseConsumer*> consumers_;
+    std::optional<ProcessingOptions> processing_; // the next Start's
+    std::unique_ptr<PulseProcessor> processor_;   // the running measurement's
+    std::string processingDescription_;           // the running measurement's, in words
 
     mutable std::mutex handlerMutex_;
     LogHandler logHandler_;
