@@ -69,6 +69,7 @@ int AcquireRun::measureOpened(MeasurementSession& session, const std::string& de
     session.analysis().setCalibrationFromPeaks({}, CalibrationModel::Line, plan_.fromPeaks);
     session.setPresets(plan_.limits);
     session.setExtraDeadTime(extraDeadTime_);
+    session.setProcessing(plan_.processing);
     if (plan_.autosaveSeconds)
         session.setAutosavePolicy(
             AutosavePolicy::toFile(autosavePathFor(plan_.output.path), plan_.autosaveSeconds));
@@ -81,6 +82,8 @@ int AcquireRun::measureOpened(MeasurementSession& session, const std::string& de
                   volts(session.thresholdVolts()) + ", delay " +
                   formatFixed(plan_.delaySeconds * 1000.0, 0) + " ms, " +
                   std::to_string(plan_.samples) + " samples per pulse.");
+    if (!plan_.processing.isPlain())
+        console_.line("Pulse processing: " + processingDescription(plan_.processing) + ".");
 
     const auto end = measure(session);
     session.switchOff();
@@ -127,6 +130,11 @@ int AcquireRun::finish(MeasurementSession& session, const std::optional<Measurem
     const MeasurementInfo& info = record_.measurement;
     console_.line(why + " after " + formatClock(info.realSeconds.value_or(0.0)) + ": " +
                   std::to_string(progress.counts) + " counts.");
+    if (!info.processing.empty())
+        console_.line("Rejected pulses: " + std::to_string(info.rejected.total) + " (saturated " +
+                      std::to_string(info.rejected.saturated) + ", pile-up " +
+                      std::to_string(info.rejected.pileUp) + ", shape " +
+                      std::to_string(info.rejected.shape) + ").");
 
     MeasuredSpectrum spectrum = record_;
     spectrum.measurement.ended = true;

@@ -105,3 +105,32 @@ TEST_F(Executable, readmeCommand_schemaValidN42WithTheCountsAsked_thenAnalysed) 
     ASSERT_EQ(analyze.wait(), 0) << analyze.errRest();
     EXPECT_NE(analyze.outRest().find("10000 counts"), std::string::npos) << analyze.outRest();
 }
+
+TEST_F(Executable, acquireWithFitAndRejections_fileSaysHowAndCountsTheRejected) {
+    // A noisy simulated detector with piled-up records.
+    writeText(settings, "[Settings]\nDelay=0\n[Simulator]\nNoise=8\nPileUp=1\nActivity=35000\n");
+    const std::string output = dir.file("fit.n42");
+    ChildProcess cli(
+        TARVIO_CLI_PATH,
+        withSettings({"acquire", "--simulate", "--fast", "--counts", "2000", "--height", "fit",
+                      "--reject", "pileup,shape", "--tolerance", "5", "--output", output}));
+    ASSERT_EQ(cli.wait(), 0) << cli.errRest();
+    const std::string said = cli.errRest();
+    EXPECT_NE(said.find("Rejected pulses: "), std::string::npos) << said;
+
+    const ReadResult read = readSpectrumFile(output);
+    ASSERT_TRUE(read) << read.error;
+    const MeasurementInfo& info = read.spectrum->measurement;
+    EXPECT_EQ(read.spectrum->totalCounts(), 2000u);
+    EXPECT_EQ(info.processing,
+              "template fit (built-in CR-RC shape); rejected: pile-up, shape beyond 5 sigma");
+    // About a tenth of the records carry a second photon; most of them are rejected.
+    EXPECT_GT(info.rejected.pileUp, 50u);
+    EXPECT_EQ(info.rejected.saturated, 0u);
+    EXPECT_EQ(info.rejected.total, info.rejected.pileUp + info.rejected.shape);
+
+    ChildProcess bad(TARVIO_CLI_PATH, withSettings({"acquire", "--simulate", "--fast", "--height",
+                                                    "parabola", "--output", output}));
+    EXPECT_EQ(bad.wait(), 2);
+    EXPECT_NE(bad.errRest().find("--height: 'parabola' is not a method"), std::string::npos);
+}
