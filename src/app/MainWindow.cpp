@@ -10,6 +10,7 @@
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmPresets.h"
 #include "app/TfrmSettings.h"
+#include "app/WindowProcessing.h"
 #include "session/MeasurementSession.h"
 #include "views/PulseGraph.h"
 #include "views/ReferenceOverlay.h"
@@ -90,6 +91,7 @@ TfrmMain::~TfrmMain() {
     session_->setEndedListener({});
     controller().SetStateListener({});
     analysis_.reset();
+    processing_.reset(); // its learning listens to the session
     session_.reset();
     pulseGraph_.reset();
     spectrumGraph_.reset();
@@ -158,6 +160,8 @@ void TfrmMain::startUp() {
     session_->setExtraDeadTime(measurementSettings_.extraDeadTimeSeconds);
     session_->analysis().loadTwoPoints(point1, point2);
     session_->analysis().load(stored);
+    processing_ = std::make_unique<WindowProcessing>(*this, *session_, *statusBar());
+    processing_->load(stored);
     spectrumGraph_->setCalibration(session_->analysis().activeCalibration());
     // From here on a change is the operator's, and settings.ini keeps it.
     session_->analysis().addListener([this] { analysisChanged(); });
@@ -203,12 +207,15 @@ void TfrmMain::writeSettings() {
                  [this](IniFile& ini) {
                      writeSections(ini);
                      session_->analysis().save(ini);
+                     processing_->save(ini);
                  });
 }
 
 void TfrmMain::setDialogs(TfrmSettings* settings, TfrmCalibrate* calibrate) {
     frmSettings_ = settings;
     frmCalibrate_ = calibrate;
+    if (settings)
+        settings->setProcessingPage([this] { processing_->openPage(); });
 }
 
 void TfrmMain::setSaveFileChooser(SaveFileChooser chooser) {

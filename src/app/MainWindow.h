@@ -64,6 +64,7 @@ struct MeasurementEnd;
 class TfrmCalibrate;
 class TfrmPresets;
 class TfrmSettings;
+class WindowProcessing;
 struct MeasurementStatus;
 class ZoomShape;
 
@@ -105,6 +106,8 @@ public:
     // Regions, fits, the log scale and the calibration from peaks.
     SpectrumAnalysis& analysis() { return *analysis_; }
     const std::string& settingsFile() const { return settingsFile_; }
+    // The pulse processing's settings, page, learning and status (WindowProcessing.h).
+    WindowProcessing& processing() { return *processing_; }
 
     // Part of the device group.
     void btnOpenDeviceClick();
@@ -242,6 +245,7 @@ private:
     MeasurementSettings measurementSettings_;
 
     std::unique_ptr<SpectrumAnalysis> analysis_;
+    std::unique_ptr<WindowProcessing> processing_;
 
     const std::string settingsFile_;
     std::shared_ptr<LogInbox> logInbox_;

@@ -3,6 +3,7 @@
 #include "app/ImageView.h"
 #include "app/MainWindow.h"
 #include "app/SaveFailure.h"
+#include "app/WindowProcessing.h"
 #include "session/MeasurementSession.h"
 #include "settings/NumberFormat.h"
 #include "views/PulseGraph.h"
@@ -66,6 +67,7 @@ void TfrmMain::tmrGraphsTimer() {
     shownFrame_->spectrum = spectrum;
     drawGraphs();
     refreshStatus();
+    processing_->refresh(session_->currentMeasurement());
 }
 
 void TfrmMain::redrawGraphs() {
@@ -77,7 +79,7 @@ void TfrmMain::drawGraphs() {
     const PulseBuffer& pulse = shownFrame_->pulse;
     const Spectrum& spectrum = shownFrame_->spectrum;
     pulseGraph_->draw(pulse, session_->thresholdVolts(), chbInverted->isChecked(),
-                      chbAutoScale->isChecked());
+                      chbAutoScale->isChecked(), processing_->fittedCurve(pulse));
     imgPulse->update();
     drawSpectrumGraph(spectrum);
 }

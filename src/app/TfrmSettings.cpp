@@ -35,7 +35,9 @@ TfrmSettings::TfrmSettings(AppSettings& settings, QWidget* parent)
     Button2 = addButton(*this, "Button2", QStringLiteral("Cancel"), 152, 112, 75, 25);
     btnProcessing =
         addButton(*this, "btnProcessing", QStringLiteral("Processing..."), 140, 80, 87, 23);
+    // Out of the dialog, and of Tab's way, until the window hands in the page.
     btnProcessing->hide();
+    btnProcessing->setEnabled(false);
 
     setTabChain({edtMin, edtMax, Button1, Button2, edtDelay, btnProcessing});
 
@@ -47,6 +49,7 @@ TfrmSettings::TfrmSettings(AppSettings& settings, QWidget* parent)
 void TfrmSettings::setProcessingPage(std::function<void()> open) {
     openProcessing_ = std::move(open);
     btnProcessing->setVisible(static_cast<bool>(openProcessing_));
+    btnProcessing->setEnabled(static_cast<bool>(openProcessing_));
 }
 
 void TfrmSettings::btnProcessingClick() {
