@@ -183,8 +183,8 @@ CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
                         "How far a pulse may stray from the template before pileup or shape "
                         "rejects it, in standard deviations of the noise (default 5)")
               ->type_name("SIGMA")
-              ->check(quiet(CLI::Range(ProcessingOptions::MinTolerance,
-                                       ProcessingOptions::MaxTolerance))),
+              ->check(quiet(
+                  CLI::Range(ProcessingOptions::MinTolerance, ProcessingOptions::MaxTolerance))),
           processing);
     return c;
 }
