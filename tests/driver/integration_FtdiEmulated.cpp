@@ -335,3 +335,22 @@ TEST_P(FtdiEmulatedAtSpeed, latencyTimer_holdsBackOnlyAPartlyFilledPacket) {
     ASSERT_TRUE(eventually([&] { return queued(h) == partial; }, 1.0));
     EXPECT_EQ(readText(h, partial), std::string(partial, 'p'));
 }
+
+TEST_P(FtdiEmulatedAtSpeed, wireRate_boundsHowFastTheBoardsBytesReachTheHost) {
+    ChipConfig config;
+    const double rate = GetParam() == UsbSpeed::High ? 8.0e6 : 1.0e6;
+    config.wireBytesPerSecond = rate;
+    plugAtSpeed(config);
+    install();
+    const DriverHandle h = open();
+    ASSERT_NE(h, 0u);
+    const std::size_t bytes = GetParam() == UsbSpeed::High ? (1 << 19) : (1 << 16);
+    const auto start = std::chrono::steady_clock::now();
+    far->send(std::vector<std::uint8_t>(bytes, 0x5A));
+    ASSERT_TRUE(eventually([&] { return queued(h) == bytes; }));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // A lower bound only (a loaded machine is slower, never faster): what an idle wire saved
+    // up (4 ms of its rate) comes at once, the rest at the rate.
+    EXPECT_GE(seconds, (static_cast<double>(bytes) - rate * 0.004) / rate);
+}

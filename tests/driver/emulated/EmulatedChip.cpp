@@ -37,6 +37,8 @@ constexpr std::uint8_t ModemStatus = 0x31;
 constexpr std::uint8_t LineStatus = 0x60;
 // How often a waiting transfer looks at the far side; well below the shortest latency tick.
 constexpr double PollStep = 0.0005;
+// How much of the wire's rate an idle moment saves up.
+constexpr double WireCreditSeconds = 0.004;
 
 } // namespace
 
@@ -367,10 +369,14 @@ void EmulatedChip::refillLocked() {
     std::size_t room = config_.fifoBytes - std::min(fifo_.size(), config_.fifoBytes);
     const double now = timeSource().now();
     if (config_.wireBytesPerSecond > 0) {
-        // The wire carries its rate and no more; an idle wire saves up at most one FIFO.
+        // The wire carries its rate and no more. What it carried while the host's poll slept
+        // is owed (the real board fills the FIFO while the host drains it); an idle wire saves
+        // up a few milliseconds' worth at most.
         if (wireCreditAt_ >= 0) {
-            wireCredit_ = std::min(wireCredit_ + (now - wireCreditAt_) * config_.wireBytesPerSecond,
-                                   static_cast<double>(config_.fifoBytes));
+            const double most = std::max(static_cast<double>(config_.fifoBytes),
+                                         config_.wireBytesPerSecond * WireCreditSeconds);
+            wireCredit_ =
+                std::min(wireCredit_ + (now - wireCreditAt_) * config_.wireBytesPerSecond, most);
         }
         wireCreditAt_ = now;
         room = std::min(room, static_cast<std::size_t>(wireCredit_));
