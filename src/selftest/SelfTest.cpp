@@ -244,6 +244,7 @@ SelfTestReport SelfTest::run() {
         for (const std::string& line : log_)
             report_.log.push_back(masked(line));
     }
+    report_.device = masked(report_.device);
     return report_;
 }
 
