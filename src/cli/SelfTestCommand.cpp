@@ -106,10 +106,12 @@ int runSelfTestCommand(const SelfTestCommandOptions& o, const CliEnvironment& en
     TQrxController controller;
     SelfTest test(controller, options);
     SelfTestReport report;
+    controller.SetLogHandler([&test](const char* line) { test.note(line ? line : ""); });
     {
         ErrorBoxesToTest boxes(test);
         report = test.run();
     }
+    controller.SetLogHandler({});
 
     const std::string text = reportText(report);
     const std::string json = reportJson(report).dump(2) + "\n";

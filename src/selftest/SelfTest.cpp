@@ -173,9 +173,6 @@ SelfTestReport SelfTest::run() {
     report_.program = std::string("Tarvio2 ") + TARVIO_VERSION;
     report_.os = operatingSystemText();
     report_.started = utcNow();
-    controller_.SetLogHandler([this](const char* line) { note(line ? line : ""); });
-    controller_.SetPulseHandler({});
-    controller_.SetInterfaceLostHandler({});
     if (controller_.opened())
         controller_.Close();
 
@@ -236,7 +233,6 @@ SelfTestReport SelfTest::run() {
 
     if (controller_.opened())
         controller_.Close();
-    controller_.SetLogHandler({});
     for (const std::string& notice : DriverTakeNotices())
         note(notice);
     {

@@ -41,14 +41,14 @@ struct SelfTestOptions {
 
 class SelfTest {
 public:
-    // Uses the process's one controller: closes whatever it has open, replaces its log,
-    // pulse and loss handlers, and leaves the tested interface closed. The caller sets its own
-    // handlers again afterwards.
+    // Uses the process's one controller: closes whatever it has open and leaves the tested
+    // interface closed. Its handlers stay the owner's: hand the log lines on to note() for the
+    // report to hold them. Nothing else may use the controller meanwhile.
     SelfTest(TQrxController& controller, SelfTestOptions options);
 
     SelfTestReport run();
-    // A line for the report's log from outside (error boxes while no report hook is set).
-    // Any thread.
+    // A line for the report's log: the controller's log lines, error boxes while no report
+    // hook is set. Any thread.
     void note(const std::string& line);
 
     // The first real interface of a list, skipping the simulated one; empty when none.
