@@ -72,6 +72,7 @@ private:
     const SelfTestOptions options_;
     SelfTestReport report_;
     std::string serial_; // unmasked, to mask it wherever it shows up
+    bool latencyTimerRefused_ = false;
     mutable std::mutex logMutex_;
     std::vector<std::string> log_;
 };

@@ -10,7 +10,7 @@
 //   stall                the bulk endpoint towards the host stalls for good at the 20th
 //                        monitor reading the host asks for ('M')
 //   purge                from the 100th monitor reading on, each flush also eats what the
-//                        board sends for the next 50 ms
+//                        board sends for the next 200 ms
 //   unplug               unplugged as the host starts a measurement ('l')
 
 #include "emulated/EmulatedUsb.h"

@@ -109,7 +109,7 @@ struct ControlRequest {
 class EmulatedChip {
 public:
     static constexpr unsigned PowerUpLatencyMs = 16;
-    static constexpr double DropAfterFlushSeconds = 0.050;
+    static constexpr double DropAfterFlushSeconds = 0.200;
 
     EmulatedChip(ChipConfig config, std::shared_ptr<FarSide> farSide);
     ~EmulatedChip();
