@@ -534,8 +534,9 @@ SelfTestStep SelfTest::purgeStep() {
 
 SelfTestStep SelfTest::countingStep() {
     const bool biased = options_.biasCode.has_value();
-    SelfTestStep s =
-        step("counting", biased ? "Counting with the bias on" : "Counting with the bias off");
+    SelfTestStep s = step("counting", "Counting with the bias off");
+    if (biased)
+        s.title = "Counting with the bias at " + fixed(options_.biasVolts, 0) + " V";
     DeviceDescr* descr = controller_.link.device;
     TimeSource& clock = timeSource();
     if (!controller_.ReadMonitor()) {
