@@ -65,10 +65,12 @@ CLI::App* addSelfTestCommand(CLI::App& app, SelfTestCommandOptions& o) {
         ->type_name("V");
     c->add_flag("--show-serial", o.showSerial, "Show the interface's serial number unmasked");
     c->add_flag("--json", o.json, "Print the report as JSON instead of text");
+    CLI::Validator range = CLI::Range(0.05, 600.0);
+    range.description(""); // the help text states it
     c->add_option("--seconds", o.countingSeconds,
-                  "Length of each of the two counting phases (default: 2)")
+                  "Length of each of the two counting phases, 0.05 to 600 (default: 2)")
         ->type_name("S")
-        ->check(CLI::Range(0.05, 600.0));
+        ->check(range);
     return c;
 }
 
