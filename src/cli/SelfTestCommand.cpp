@@ -104,7 +104,6 @@ int runSelfTestCommand(const SelfTestCommandOptions& o, const CliEnvironment& en
         };
 
     CliInterfaces interfaces(environment, settings.simulator, false);
-    options.simulatedDevice = interfaces.simulatedDescription();
     TQrxController controller;
     SelfTest test(controller, options);
     SelfTestReport report;

@@ -104,12 +104,9 @@ SelfTestStep step(const char* id, const char* title) {
 SelfTest::SelfTest(TQrxController& controller, SelfTestOptions options)
     : controller_(controller), options_(std::move(options)) {}
 
-std::string SelfTest::firstRealInterface(const std::vector<std::string>& listed,
-                                         const std::string& simulated) {
-    for (const std::string& device : listed)
-        if (device != simulated)
-            return device;
-    return {};
+bool SelfTest::onUsb(const std::string& device, const UsbSurvey& survey) {
+    return std::any_of(survey.devices.begin(), survey.devices.end(),
+                       [&](const UsbDeviceSeen& d) { return d.description == device; });
 }
 
 void SelfTest::note(const std::string& line) {
@@ -182,10 +179,12 @@ SelfTestReport SelfTest::run() {
 
     std::vector<std::string> listed;
     controller_.ListDevices(listed);
+    // By default the first interface listed that is on USB: not the simulated one.
     std::string device = options_.device;
-    if (device.empty())
-        device = firstRealInterface(listed, options_.simulatedDevice);
-    const bool simulated = !device.empty() && device == options_.simulatedDevice;
+    for (std::size_t i = 0; device.empty() && i < listed.size(); ++i)
+        if (onUsb(listed[i], survey))
+            device = listed[i];
+    const bool simulated = !device.empty() && !onUsb(device, survey);
     report_.device = device;
 
     finish(surveyStep(survey, simulated));
@@ -277,7 +276,7 @@ SelfTestStep SelfTest::surveyStep(const UsbSurvey& survey, bool simulated) {
     }
     if (simulated) {
         s.verdict = Verdict::Ok;
-        s.sentence = "The simulated interface is tested; " + count + " seen.";
+        s.sentence = "The interface tested is not on USB (the simulated one); " + count + " seen.";
         return s;
     }
     if (blocked > 0) {

@@ -20,8 +20,7 @@ class TQrxController;
 struct UsbSurvey;
 
 struct SelfTestOptions {
-    std::string device;          // empty: the first real interface listed
-    std::string simulatedDevice; // the simulated interface's description, when it is listed
+    std::string device; // empty: the first interface listed that is on USB
     // The bias a person typed (--bias-safe); without it the bias stays off throughout.
     std::optional<std::uint8_t> biasCode;
     double biasVolts = 0.0;
@@ -51,9 +50,9 @@ public:
     // hook is set. Any thread.
     void note(const std::string& line);
 
-    // The first real interface of a list, skipping the simulated one; empty when none.
-    static std::string firstRealInterface(const std::vector<std::string>& listed,
-                                          const std::string& simulated);
+    // Whether a listed interface is one of the USB devices the survey saw (the simulated
+    // interface is not).
+    static bool onUsb(const std::string& device, const UsbSurvey& survey);
 
 private:
     SelfTestStep surveyStep(const UsbSurvey& survey, bool simulated);
