@@ -5,6 +5,7 @@
 
 #include "app/HandlerGuard.h"
 #include "app/MainWindow.h"
+#include "app/SelfTestMenu.h"
 
 #include <QAction>
 #include <QMenu>
@@ -89,6 +90,10 @@ void TfrmMain::createMenus() {
     for (const auto& step : cursorSteps)
         addMenuEntry(view, step.name, QString::fromLatin1(step.text), QKeySequence(step.keys),
                      [this, channels = step.channels] { moveCursorBy(channels); });
+
+    addMenuEntry(topMenu(QStringLiteral("Help")), "miInterfaceSelfTest",
+                 QStringLiteral("Interface Self-Test..."), QKeySequence(),
+                 [this] { runInterfaceSelfTest(*this); });
 }
 
 } // namespace tarvio

@@ -238,6 +238,9 @@ public:
                 continue;
             }
             writeLost_ = rc == LIBUSB_ERROR_NO_DEVICE || transientUsbError(rc);
+            if (writeLost_) {
+                noticeLoss("writing to it", rc);
+            }
             return statusFromLibusb(rc);
         }
         return DRV_OK;
@@ -274,10 +277,24 @@ private:
             return {bytes, false};
         }
         if (!transientUsbError(rc) || ++readFailures_ > MaxTransientRetries) {
+            noticeLoss("reading from it", rc);
             return {bytes, true};
         }
         recover(readEndpoint_);
         return {bytes, false};
+    }
+
+    // Why the device was given up, once: whoever keeps the log (or a self-test) can say it.
+    void noticeLoss(const char* doing, int rc) {
+        if (lossNoticed_.exchange(true)) {
+            return;
+        }
+        PostDriverNotice(info_.description + ": " + doing + " failed" +
+                         (rc == LIBUSB_ERROR_NO_DEVICE
+                              ? " because the device is gone (unplugged or without power)"
+                              : std::string(" for good (") + libusb_error_name(rc) +
+                                    ", also after clearing the halt)") +
+                         ".");
     }
 
     void recover(unsigned char endpoint) {
@@ -295,6 +312,7 @@ private:
     std::atomic<std::uint32_t> readTimeoutMs_{DefaultTimeoutMs};
     std::atomic<std::uint32_t> writeTimeoutMs_{DefaultTimeoutMs};
     std::atomic<bool> writeLost_{false};
+    std::atomic<bool> lossNoticed_{false};
     std::mutex closeMutex_;
     std::atomic<bool> closed_{false};
 };

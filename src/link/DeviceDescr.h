@@ -57,6 +57,12 @@ struct DeviceDescr {
     std::atomic<bool> lost{false};
     // The queue of the lost device has failed once and been reported: it is not asked again.
     std::atomic<bool> lostQueueReported{false};
+    // What the link has seen go wrong since opening: messages it could not take (damaged,
+    // cut, unknown or answering another command), synchronisations, and the bytes those
+    // skipped to find the pattern again. Read by a self-test; never reset.
+    std::atomic<std::uint32_t> damagedMessages{0};
+    std::atomic<std::uint32_t> syncCount{0};
+    std::atomic<std::uint64_t> syncSkippedBytes{0};
 };
 
 // Pixels of all chips: chipCount x 65,536.

@@ -102,6 +102,16 @@ void SetMessageHook(MessageHook hook, std::int32_t argument) {
     messageHookArgument = argument;
 }
 
+namespace {
+
+void noteDamaged(DeviceLink& link) {
+    if (IsRegistered(link.device)) {
+        link.device->damagedMessages.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+} // namespace
+
 bool CallMessageHook(DeviceLink& link, QrxCommandResponse& message) {
     QrxCriticalSection lock;
     if (!messageHook) {
@@ -112,6 +122,7 @@ bool CallMessageHook(DeviceLink& link, QrxCommandResponse& message) {
 }
 
 bool Resynchronize(DeviceLink& link, const char* text, ErrorCode code) {
+    noteDamaged(link);
     const bool synchronized = Synchronize(link);
     Report(link, synchronized ? code : ErrorCode::TimeoutError, "%s. Resynchronization %s.", text,
            synchronized ? "OK" : "failed");
@@ -414,6 +425,7 @@ bool AwaitResponse(DeviceLink& link, QrxCommandResponse& record, std::uint8_t co
                 return timedOut(link, code);
             }
             const std::uint8_t received = record.code;
+            noteDamaged(link);
             const bool synchronized = Synchronize(link);
             // CommandName's fallback text is per call; keep the first before naming the second.
             char receivedName[64];

@@ -334,7 +334,16 @@ bool Synchronize(DeviceLink& link) {
         Report(link, ErrorCode::TransmissionFailed, "Can't synchronize");
         return false;
     }
-    if (WaitForString(link, SyncPattern, SyncPatternLength, DefaultWaitTimeout, 0) <= 0) {
+    const std::int32_t consumed =
+        WaitForString(link, SyncPattern, SyncPatternLength, DefaultWaitTimeout, 0);
+    if (IsRegistered(link.device)) {
+        // Beyond the echoed blank and the pattern, every byte consumed was skipped.
+        link.device->syncCount.fetch_add(1, std::memory_order_relaxed);
+        const std::int32_t skipped = (consumed < 0 ? -consumed : consumed - SyncPatternLength - 1);
+        link.device->syncSkippedBytes.fetch_add(static_cast<std::uint64_t>(std::max(skipped, 0)),
+                                                std::memory_order_relaxed);
+    }
+    if (consumed <= 0) {
         Report(link, ErrorCode::TimeoutError, "Synchronization failed");
         return false;
     }

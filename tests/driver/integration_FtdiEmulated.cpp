@@ -1,6 +1,8 @@
 // The FTDI backend through the real libftdi1 and its real use of libusb, against an FTDI chip
 // on the emulated bus: the chip's set-up after opening, the exact purge, transient and lasting
 // USB errors, unplugging, access problems, flow control, and enumeration beside open devices.
+// What depends on the packet size (the pipeline, the purge, loss detection, the latency timer)
+// runs against a full-speed and a high-speed chip.
 // Real time throughout: the backend's reader thread polls the chip on its own clock.
 
 #include "driver/Backend.h"
@@ -103,12 +105,28 @@ protected:
     std::vector<DriverHandle> handles;
 };
 
+// The same, against a chip of either speed.
+class FtdiEmulatedAtSpeed : public FtdiEmulated, public ::testing::WithParamInterface<UsbSpeed> {
+protected:
+    std::shared_ptr<EmulatedChip> plugAtSpeed(ChipConfig config = {}) {
+        return plug(chipAt(GetParam(), std::move(config)));
+    }
+    std::size_t payload() const { return chipAt(GetParam()).packetSize() - 2; }
+};
+
+std::string speedSuffix(const ::testing::TestParamInfo<UsbSpeed>& info) {
+    return speedName(info.param);
+}
+
 } // namespace
 
-TEST_F(FtdiEmulated, openedChip_isListedSetUpForFifoTalkAndPassesBytesBothWays) {
+INSTANTIATE_TEST_SUITE_P(BothSpeeds, FtdiEmulatedAtSpeed,
+                         ::testing::Values(UsbSpeed::Full, UsbSpeed::High), speedSuffix);
+
+TEST_P(FtdiEmulatedAtSpeed, openedChip_isListedSetUpForFifoTalkAndPassesBytesBothWays) {
     ChipConfig config;
     config.bitMode = BitModeMpsse; // left so by another program
-    auto chip = plug(config);
+    auto chip = plugAtSpeed(config);
     install();
     EXPECT_EQ(listed(), std::vector<std::string>{Description});
     const DriverHandle h = open();
@@ -122,8 +140,9 @@ TEST_F(FtdiEmulated, openedChip_isListedSetUpForFifoTalkAndPassesBytesBothWays) 
     char serial[DriverTextSize] = {};
     char description[DriverTextSize] = {};
     ASSERT_EQ(DriverGetDeviceInfo(h, &type, &id, serial, description), DRV_OK);
-    EXPECT_EQ(type, 5u); // an R-series chip
-    EXPECT_EQ(id, 0x04036001u);
+    const bool high = GetParam() == UsbSpeed::High;
+    EXPECT_EQ(type, high ? 8u : 5u); // a 232H or an R-series chip
+    EXPECT_EQ(id, high ? 0x04036014u : 0x04036001u);
     EXPECT_EQ(std::string(serial), config.serial);
     EXPECT_EQ(std::string(description), Description);
 
@@ -151,8 +170,8 @@ TEST_F(FtdiEmulated, latencyTimerRefused_isANoticeAndTheDeviceStillOpens) {
     EXPECT_EQ(readText(h, 2), "ok");
 }
 
-TEST_F(FtdiEmulated, replyRightAfterAPurge_arrivesAndNothingSentBeforeItDoes) {
-    plug();
+TEST_P(FtdiEmulatedAtSpeed, replyRightAfterAPurge_arrivesAndNothingSentBeforeItDoes) {
+    plugAtSpeed();
     install(EmulatedChip::PowerUpLatencyMs); // the kernel's 16 ms: pulls wait longest
     const DriverHandle h = open();
     ASSERT_NE(h, 0u);
@@ -170,8 +189,9 @@ TEST_F(FtdiEmulated, replyRightAfterAPurge_arrivesAndNothingSentBeforeItDoes) {
     }
 }
 
-TEST_F(FtdiEmulated, transientUsbErrors_areRetriedWithTheHaltCleared_lastingOnesLoseTheDevice) {
-    auto chip = plug();
+TEST_P(FtdiEmulatedAtSpeed,
+       transientUsbErrors_areRetriedWithTheHaltCleared_lastingOnesLoseTheDevice) {
+    auto chip = plugAtSpeed();
     install();
     const DriverHandle h = open();
     ASSERT_NE(h, 0u);
@@ -194,8 +214,8 @@ TEST_F(FtdiEmulated, transientUsbErrors_areRetriedWithTheHaltCleared_lastingOnes
     EXPECT_EQ(DriverWrite(h, "x", 1, &written), DRV_IO_ERROR);
 }
 
-TEST_F(FtdiEmulated, unplugged_deliversWhatArrivedThenFailsAndClosesCleanly) {
-    auto chip = plug();
+TEST_P(FtdiEmulatedAtSpeed, unplugged_deliversWhatArrivedThenFailsAndClosesCleanly) {
+    auto chip = plugAtSpeed();
     install();
     const DriverHandle h = open();
     ASSERT_NE(h, 0u);
@@ -244,8 +264,8 @@ TEST_F(FtdiEmulated, accessProblems_areNoticedAndAPermissionRefusalIsDeviceNotOp
     EXPECT_EQ(DriverOpenByDescription(unclaimable.product.c_str(), &h), DRV_DEVICE_NOT_OPENED);
 }
 
-TEST_F(FtdiEmulated, hostNotReading_chipHoldsTheRestBackAndNothingIsLost) {
-    plug();
+TEST_P(FtdiEmulatedAtSpeed, hostNotReading_chipHoldsTheRestBackAndNothingIsLost) {
+    plugAtSpeed();
     install();
     const DriverHandle h = open();
     ASSERT_NE(h, 0u);
@@ -296,4 +316,41 @@ TEST_F(FtdiEmulated, openingAnUnlistedDevice_enumeratesWithoutHoldingUpOpenDevic
     EXPECT_TRUE(answered) << "the queue status waited for an enumeration";
     EXPECT_EQ(status.get(), DRV_OK);
     EXPECT_EQ(opening.get(), DRV_DEVICE_NOT_FOUND);
+}
+
+TEST_P(FtdiEmulatedAtSpeed, latencyTimer_holdsBackOnlyAPartlyFilledPacket) {
+    plugAtSpeed();
+    install(255); // the longest timer: whatever arrives sooner came in whole packets
+    const DriverHandle h = open();
+    ASSERT_NE(h, 0u);
+    const auto whole = static_cast<std::uint32_t>(2 * payload());
+    far->send(std::string(whole, 'w'));
+    // Generous against a loaded machine, still well below the timer's 255 ms.
+    EXPECT_TRUE(eventually([&] { return queued(h) == whole; }, 0.2))
+        << "two full packets waited for the latency timer";
+    EXPECT_EQ(readText(h, whole), std::string(whole, 'w'));
+    // One byte short of a packet: at high speed the timer holds back 509 bytes, not 61.
+    const auto partial = static_cast<std::uint32_t>(payload() - 1);
+    far->send(std::string(partial, 'p'));
+    ASSERT_TRUE(eventually([&] { return queued(h) == partial; }, 1.0));
+    EXPECT_EQ(readText(h, partial), std::string(partial, 'p'));
+}
+
+TEST_P(FtdiEmulatedAtSpeed, wireRate_boundsHowFastTheBoardsBytesReachTheHost) {
+    ChipConfig config;
+    const double rate = GetParam() == UsbSpeed::High ? 8.0e6 : 1.0e6;
+    config.wireBytesPerSecond = rate;
+    plugAtSpeed(config);
+    install();
+    const DriverHandle h = open();
+    ASSERT_NE(h, 0u);
+    const std::size_t bytes = GetParam() == UsbSpeed::High ? (1 << 19) : (1 << 16);
+    const auto start = std::chrono::steady_clock::now();
+    far->send(std::vector<std::uint8_t>(bytes, 0x5A));
+    ASSERT_TRUE(eventually([&] { return queued(h) == bytes; }));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // A lower bound only (a loaded machine is slower, never faster): what an idle wire saved
+    // up (4 ms of its rate) comes at once, the rest at the rate.
+    EXPECT_GE(seconds, (static_cast<double>(bytes) - rate * 0.004) / rate);
 }

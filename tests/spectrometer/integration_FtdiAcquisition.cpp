@@ -1,7 +1,8 @@
 // Measurements end to end through FtdiBackend, the real libftdi1 and its use of libusb,
 // against an emulated FTDI chip with the simulated interface (fast mode) behind it: listing,
 // open with reset and chip detection, the window's start sequence, an exact spectrum, stop,
-// unplugging, reopening. Real time: the backend's reader thread polls the chip on its own.
+// unplugging, reopening; with a full-speed and a high-speed chip. Real time: the backend's
+// reader thread polls the chip on its own.
 
 #include "SpecTestSupport.h"
 
@@ -27,7 +28,7 @@ using namespace tarvio::test;
 
 namespace {
 
-class FtdiAcquisition : public ::testing::Test {
+class FtdiAcquisition : public ::testing::TestWithParam<UsbSpeed> {
 protected:
     void SetUp() override { installBackend(std::make_shared<FtdiBackend>()); }
 
@@ -41,7 +42,7 @@ protected:
     void plugSimulated(SimulatorConfig config = {}) {
         config.fastMode = true;
         sim = std::make_shared<SimulatedInterface>(config);
-        ChipConfig chipConfig;
+        ChipConfig chipConfig = chipAt(GetParam());
         chipConfig.product = sim->description();
         chip = EmulatedBus::instance().plug(chipConfig, std::make_shared<SimulatedFarSide>(sim));
     }
@@ -84,7 +85,11 @@ protected:
 
 } // namespace
 
-TEST_F(FtdiAcquisition, measurement_countsEveryPulseInItsChannelThroughTheChip) {
+INSTANTIATE_TEST_SUITE_P(BothSpeeds, FtdiAcquisition,
+                         ::testing::Values(UsbSpeed::Full, UsbSpeed::High),
+                         [](const auto& info) { return std::string(speedName(info.param)); });
+
+TEST_P(FtdiAcquisition, measurement_countsEveryPulseInItsChannelThroughTheChip) {
     SimulatorConfig config;
     config.pulseLimit = 300;
     plugSimulated(config);
@@ -103,7 +108,7 @@ TEST_F(FtdiAcquisition, measurement_countsEveryPulseInItsChannelThroughTheChip) 
     EXPECT_EQ(losses.load(), 0);
 }
 
-TEST_F(FtdiAcquisition, unpluggedWhileMeasuring_lostOnceEndedAndReopenedWhenBack) {
+TEST_P(FtdiAcquisition, unpluggedWhileMeasuring_lostOnceEndedAndReopenedWhenBack) {
     plugSimulated();
     createController();
     openFirst();
@@ -139,7 +144,7 @@ TEST_F(FtdiAcquisition, unpluggedWhileMeasuring_lostOnceEndedAndReopenedWhenBack
     ASSERT_TRUE(eventually([&] { return pulses.load() == before + 1; }));
 }
 
-TEST_F(FtdiAcquisition, interfaceWithoutAccess_isALogLineAtStartAndNotListed) {
+TEST_P(FtdiAcquisition, interfaceWithoutAccess_isALogLineAtStartAndNotListed) {
     ChipConfig locked;
     locked.productId = 0x6014;
     locked.port = 4;

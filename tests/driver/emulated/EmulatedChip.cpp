@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 
 #include "emulated/LibusbObjects.h"
 
@@ -36,6 +37,8 @@ constexpr std::uint8_t ModemStatus = 0x31;
 constexpr std::uint8_t LineStatus = 0x60;
 // How often a waiting transfer looks at the far side; well below the shortest latency tick.
 constexpr double PollStep = 0.0005;
+// How much of the wire's rate an idle moment saves up.
+constexpr double WireCreditSeconds = 0.004;
 
 } // namespace
 
@@ -67,6 +70,22 @@ std::size_t ScriptedFarSide::toHost(std::uint8_t* buffer, std::size_t room) {
     return n;
 }
 
+ChipConfig highSpeedChip(ChipConfig base) {
+    base.speed = UsbSpeed::High;
+    base.productId = 0x6014;
+    base.bcdDevice = 0x0900;
+    base.fifoBytes = 1024;
+    return base;
+}
+
+ChipConfig chipAt(UsbSpeed speed, ChipConfig base) {
+    return speed == UsbSpeed::High ? highSpeedChip(std::move(base)) : base;
+}
+
+const char* speedName(UsbSpeed speed) {
+    return speed == UsbSpeed::High ? "HighSpeed" : "FullSpeed";
+}
+
 EmulatedChip::EmulatedChip(ChipConfig config, std::shared_ptr<FarSide> farSide)
     : config_(std::move(config)), farSide_(std::move(farSide)), usbDevice_(new libusb_device{this}),
       bitMode_(config_.bitMode) {}
@@ -76,12 +95,44 @@ EmulatedChip::~EmulatedChip() {
 }
 
 void EmulatedChip::unplug() {
-    {
-        std::lock_guard lock(mutex_);
-        plugged_ = false;
-        fifo_.clear();
+    std::lock_guard lock(mutex_);
+    unplugLocked();
+}
+
+void EmulatedChip::unplugLocked() {
+    plugged_ = false;
+    fifo_.clear();
+    farSide_->powerDown(); // the far sides here never call back into the chip
+}
+
+void EmulatedChip::armFault(ChipFault fault, std::uint8_t byte, int count) {
+    std::lock_guard lock(mutex_);
+    armed_.push_back({fault, byte, count});
+}
+
+void EmulatedChip::watchHostBytesLocked(const unsigned char* data, int length) {
+    for (int i = 0; i < length && !armed_.empty(); ++i) {
+        for (auto it = armed_.begin(); it != armed_.end();) {
+            if (data[i] != it->byte || --it->left > 0) {
+                ++it;
+                continue;
+            }
+            const ChipFault fault = it->fault;
+            it = armed_.erase(it);
+            switch (fault) {
+            case ChipFault::StallForGood:
+                inFailures_ = std::numeric_limits<int>::max();
+                inError_ = LIBUSB_ERROR_PIPE;
+                break;
+            case ChipFault::DropAfterFlush:
+                dropAfterFlush_ = true;
+                break;
+            case ChipFault::Unplug:
+                unplugLocked();
+                return;
+            }
+        }
     }
-    farSide_->powerDown();
 }
 
 void EmulatedChip::replug() {
@@ -271,6 +322,9 @@ int EmulatedChip::control(std::uint8_t requestType, std::uint8_t request, std::u
         refillLocked();
         if (value == ResetSio || value == FlushToHost) {
             fifo_.clear();
+            if (dropAfterFlush_) {
+                droppingUntil_ = timeSource().now() + DropAfterFlushSeconds;
+            }
         }
         return value <= FlushToHost ? 0 : LIBUSB_ERROR_PIPE;
     case ModemControl:
@@ -312,12 +366,30 @@ void EmulatedChip::refillLocked() {
     if (bitMode_ != 0) {
         return; // in bit-bang or MPSSE mode the FIFO carries no bytes
     }
-    const std::size_t room = config_.fifoBytes - std::min(fifo_.size(), config_.fifoBytes);
+    std::size_t room = config_.fifoBytes - std::min(fifo_.size(), config_.fifoBytes);
+    const double now = timeSource().now();
+    if (config_.wireBytesPerSecond > 0) {
+        // The wire carries its rate and no more. What it carried while the host's poll slept
+        // is owed (the real board fills the FIFO while the host drains it); an idle wire saves
+        // up a few milliseconds' worth at most.
+        if (wireCreditAt_ >= 0) {
+            const double most = std::max(static_cast<double>(config_.fifoBytes),
+                                         config_.wireBytesPerSecond * WireCreditSeconds);
+            wireCredit_ =
+                std::min(wireCredit_ + (now - wireCreditAt_) * config_.wireBytesPerSecond, most);
+        }
+        wireCreditAt_ = now;
+        room = std::min(room, static_cast<std::size_t>(wireCredit_));
+    }
     if (room == 0) {
         return; // the host does not read: the bytes stay with the far side
     }
     std::vector<std::uint8_t> incoming(room);
     const std::size_t n = farSide_->toHost(incoming.data(), room);
+    wireCredit_ -= static_cast<double>(n);
+    if (now < droppingUntil_) {
+        return; // a flush still at work: what arrives is lost
+    }
     fifo_.insert(fifo_.end(), incoming.begin(), incoming.begin() + static_cast<long>(n));
 }
 
@@ -334,6 +406,8 @@ int EmulatedChip::bulkIn(unsigned char* data, int length, int* transferred, unsi
     TimeSource& clock = timeSource();
     const double deadline = clock.now() + (timeoutMs ? timeoutMs / 1000.0 : 3600.0);
     const std::size_t capacity = static_cast<std::size_t>(std::max(length, 0));
+    const std::size_t packetSize = config_.packetSize();
+    const std::size_t packetPayload = packetSize - 2;
     std::size_t out = 0;
     std::unique_lock lock(mutex_);
     for (;;) {
@@ -345,14 +419,14 @@ int EmulatedChip::bulkIn(unsigned char* data, int length, int* transferred, unsi
             --inFailures_;
             return inError_;
         }
-        if (capacity - out < PacketSize) {
+        if (capacity - out < packetSize) {
             return 0; // the host's buffer is full
         }
         refillLocked();
         // A full packet goes at once; a partly filled one (even the status bytes alone) only
         // when the latency timer runs out, and it ends the transfer.
-        if (fifo_.size() >= PacketPayload) {
-            out += emitPacketLocked(data + out, PacketPayload);
+        if (fifo_.size() >= packetPayload) {
+            out += emitPacketLocked(data + out, packetPayload);
             continue;
         }
         const double now = clock.now();
@@ -384,6 +458,7 @@ int EmulatedChip::bulkOut(const unsigned char* data, int length, int* transferre
         farSide_->fromHost(data, static_cast<std::size_t>(length));
     }
     *transferred = length;
+    watchHostBytesLocked(data, length);
     return 0;
 }
 

@@ -21,16 +21,17 @@ EmulatedChip& chipOf(libusb_device_handle* handle) {
     return *handle->device->chip;
 }
 
-// One configuration, one interface, a bulk endpoint each way, as an R-series chip has.
-libusb_config_descriptor* newConfigDescriptor() {
+// One configuration, one interface, a bulk endpoint each way, as single-channel chips have;
+// libftdi takes the packet size from the first endpoint.
+libusb_config_descriptor* newConfigDescriptor(std::uint16_t packetSize) {
     auto* endpoints = static_cast<libusb_endpoint_descriptor*>(
         std::calloc(2, sizeof(libusb_endpoint_descriptor)));
     endpoints[0].bEndpointAddress = 0x81;
     endpoints[0].bmAttributes = LIBUSB_TRANSFER_TYPE_BULK;
-    endpoints[0].wMaxPacketSize = EmulatedChip::PacketSize;
+    endpoints[0].wMaxPacketSize = packetSize;
     endpoints[1].bEndpointAddress = 0x02;
     endpoints[1].bmAttributes = LIBUSB_TRANSFER_TYPE_BULK;
-    endpoints[1].wMaxPacketSize = EmulatedChip::PacketSize;
+    endpoints[1].wMaxPacketSize = packetSize;
     auto* setting = static_cast<libusb_interface_descriptor*>(
         std::calloc(1, sizeof(libusb_interface_descriptor)));
     setting->bNumEndpoints = 2;
@@ -87,7 +88,7 @@ int libusb_get_device_descriptor(libusb_device* dev, libusb_device_descriptor* d
     desc->bLength = LIBUSB_DT_DEVICE_SIZE;
     desc->bDescriptorType = LIBUSB_DT_DEVICE;
     desc->bcdUSB = 0x0200;
-    desc->bMaxPacketSize0 = 8;
+    desc->bMaxPacketSize0 = config.speed == tarvio::test::UsbSpeed::High ? 64 : 8;
     desc->idVendor = 0x0403;
     desc->idProduct = config.productId;
     desc->bcdDevice = config.bcdDevice;
@@ -98,11 +99,12 @@ int libusb_get_device_descriptor(libusb_device* dev, libusb_device_descriptor* d
     return 0;
 }
 
-int libusb_get_config_descriptor(libusb_device*, uint8_t index, libusb_config_descriptor** config) {
+int libusb_get_config_descriptor(libusb_device* dev, uint8_t index,
+                                 libusb_config_descriptor** config) {
     if (index != 0) {
         return LIBUSB_ERROR_NOT_FOUND;
     }
-    *config = newConfigDescriptor();
+    *config = newConfigDescriptor(static_cast<std::uint16_t>(dev->chip->packetSize()));
     return 0;
 }
 

@@ -9,14 +9,17 @@
 // nothing here touches real USB.
 //
 // What the chip does, as far as the program can tell: vendor 0403 with a product id and the
-// product string the window lists; 64-byte packets each led by two modem status bytes; a
-// partly filled packet (or the status bytes alone) goes to the host only when the latency
-// timer (16 ms from power-up) runs out, a full one at once; the reset, purge, latency, bit
-// mode and line requests; a bounded FIFO towards the host that leaves the far side's bytes
+// product string the window lists; packets of 64 bytes (a full-speed chip) or 512 (a
+// high-speed one), each led by two modem status bytes; a partly filled packet (or the status
+// bytes alone) goes to the host only when the latency timer (16 ms from power-up) runs out, a
+// full one at once, so that at high speed the timer holds back up to 510 bytes instead of 62;
+// bytes from the board at no more than the wire's rate, when one is set; the reset, purge, latency,
+// bit mode and line requests; a bounded FIFO towards the host that leaves the far side's bytes
 // where they are while the host does not read; a chip left in bit-bang or MPSSE mode that
 // passes no bytes; unplugging (every call fails with LIBUSB_ERROR_NO_DEVICE); injected
-// transfer errors; access denied. Time comes from timeSource(): tests use the real clock,
-// because the host's reader thread polls the chip on its own.
+// transfer errors; access denied; faults armed by what the host sends (a stall for good, a
+// flush that also eats what arrives just after it, an unplug). Time comes from timeSource(): tests
+// use the real clock, because the host's reader thread polls the chip on its own.
 
 #include <condition_variable>
 #include <cstddef>
@@ -61,9 +64,12 @@ private:
     std::vector<std::uint8_t> written_;
 };
 
+enum class UsbSpeed { Full, High };
+
 struct ChipConfig {
     std::uint16_t productId = 0x6001;
     std::uint16_t bcdDevice = 0x0600; // an R-series chip: full speed, 64-byte packets
+    UsbSpeed speed = UsbSpeed::Full;
     std::string manufacturer = "FTDI";
     std::string product = "Medipix2 ver 2.0 emulated";
     std::string serial = "FT000001";
@@ -71,6 +77,26 @@ struct ChipConfig {
     std::uint8_t port = 1;
     std::size_t fifoBytes = 256;
     std::uint8_t bitMode = 0; // what another program left the chip in
+    // Bytes per second from the board into the chip at most; 0: as fast as the board sends.
+    double wireBytesPerSecond = 0;
+
+    std::size_t packetSize() const { return speed == UsbSpeed::High ? 512 : 64; }
+};
+
+// A single-channel high-speed chip (as the 232H is: 512-byte packets, a 1 KiB FIFO towards
+// the host); the rest of `base` stays.
+ChipConfig highSpeedChip(ChipConfig base = {});
+// The chip at the given speed: `base` itself at full speed.
+ChipConfig chipAt(UsbSpeed speed, ChipConfig base = {});
+const char* speedName(UsbSpeed speed);
+
+// Faults armed by the host's own traffic, so that a test of a whole program can place them
+// at a point of its sequence without reaching into it.
+enum class ChipFault {
+    StallForGood,   // every bulk transfer towards the host stalls from then on
+    DropAfterFlush, // each later flush towards the host also eats what the board sends for
+                    // the next DropAfterFlushSeconds
+    Unplug,         // the chip is unplugged at once
 };
 
 // One control request as the chip received it.
@@ -82,9 +108,8 @@ struct ControlRequest {
 
 class EmulatedChip {
 public:
-    static constexpr std::size_t PacketSize = 64;
-    static constexpr std::size_t PacketPayload = PacketSize - 2;
     static constexpr unsigned PowerUpLatencyMs = 16;
+    static constexpr double DropAfterFlushSeconds = 0.200;
 
     EmulatedChip(ChipConfig config, std::shared_ptr<FarSide> farSide);
     ~EmulatedChip();
@@ -92,6 +117,7 @@ public:
     EmulatedChip& operator=(const EmulatedChip&) = delete;
 
     const ChipConfig& config() const { return config_; }
+    std::size_t packetSize() const { return config_.packetSize(); }
 
     // Test side.
     void unplug();
@@ -103,6 +129,8 @@ public:
     void failBulkOut(int count, int error);
     // The chip answers this vendor request with a stall from now on.
     void refuseRequest(std::uint8_t request);
+    // The fault strikes once the host has written `byte` for the `count`th time.
+    void armFault(ChipFault fault, std::uint8_t byte, int count);
     // While held, string descriptor reads wait (an enumeration that takes long).
     void holdStringReads(bool hold);
     bool stringReadWaiting() const;
@@ -131,6 +159,8 @@ public:
 
 private:
     void refillLocked();
+    void unplugLocked();
+    void watchHostBytesLocked(const unsigned char* data, int length);
     std::size_t emitPacketLocked(unsigned char* target, std::size_t payload);
 
     const ChipConfig config_;
@@ -158,6 +188,16 @@ private:
     int clearedHalts_ = 0;
     std::vector<ControlRequest> requests_;
     std::vector<std::uint8_t> refused_;
+    double wireCredit_ = 0.0; // bytes the wire may still carry now
+    double wireCreditAt_ = -1.0;
+    struct ArmedFault {
+        ChipFault fault;
+        std::uint8_t byte;
+        int left;
+    };
+    std::vector<ArmedFault> armed_;
+    bool dropAfterFlush_ = false;
+    double droppingUntil_ = -1.0;
 };
 
 // The bus every libusb function of the binary sees.
