@@ -19,7 +19,13 @@ FwhmModel fitFwhmModel(const std::vector<FwhmSample>& samples, FwhmModel fallbac
         return fallback;
     const double mean = swy / sw;
     const double det = sw * swxx - swx * swx;
-    if (samples.size() < 2 || det <= 1e-12 * sw * swxx) {
+    double lowest = samples.front().channel, highest = lowest;
+    for (const FwhmSample& s : samples) {
+        lowest = std::min(lowest, s.channel);
+        highest = std::max(highest, s.channel);
+    }
+    // Widths from a narrow stretch of channels cannot show the slope either.
+    if (samples.size() < 2 || highest - lowest < 0.5 * highest || det <= 1e-12 * sw * swxx) {
         // One width cannot show how it grows; a detector's FWHM² is typically about half
         // noise and half charge statistics at a strong peak, growing with the channel.
         const double at = std::max(swx / sw, 1.0);

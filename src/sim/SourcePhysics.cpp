@@ -27,12 +27,12 @@ SourceModel::SourceModel(SimSource source) {
         continuumFraction_ = 0.08;
         break;
     case SimSource::Co57:
-        emissions = {{122.06, 85.6}, {136.47, 10.68}};
+        emissions = {{122.06, 85.6}, {136.47, 10.68}, {14.41295, 9.16}};
         continuumFraction_ = 0.15;
         break;
     case SimSource::Cs137:
         // 661.7 keV gamma and the barium K X-ray; thin detectors see a large Compton share.
-        emissions = {{661.7, 85.1}, {32.0, 7.0}};
+        emissions = {{661.7, 85.1}, {32.0, 5.63}, {36.4, 1.33}}; // Ba K alpha, K beta
         continuumFraction_ = 0.35;
         break;
     }
