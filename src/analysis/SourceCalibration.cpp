@@ -159,4 +159,26 @@ SourceCalibrationResult calibrateWithSource(const PeakSearchResult& search, cons
     return {std::move(result), {}};
 }
 
+std::optional<PatternCalibration> calibrateByPattern(const PeakSearchResult& search,
+                                                     const NuclideLibrary& library,
+                                                     std::size_t channels) {
+    std::optional<PatternCalibration> best;
+    double bestWorst = 0.0;
+    for (const Nuclide& nuclide : library.nuclides()) {
+        SourceCalibrationResult r = calibrateWithSource(search, nuclide, channels);
+        if (!r.calibration || r.calibration->matches.size() < 3)
+            continue;
+        double worst = 0.0;
+        for (const SourceLineMatch& m : r.calibration->matches)
+            worst = std::max(worst, std::abs(m.residualKeV));
+        const std::size_t n = r.calibration->matches.size();
+        const std::size_t bestN = best ? best->calibration.matches.size() : 0;
+        if (!best || n > bestN || (n == bestN && worst < bestWorst)) {
+            best = PatternCalibration{&nuclide, std::move(*r.calibration)};
+            bestWorst = worst;
+        }
+    }
+    return best;
+}
+
 } // namespace tarvio

@@ -39,4 +39,15 @@ struct SourceCalibrationResult {
 SourceCalibrationResult calibrateWithSource(const PeakSearchResult& search, const Nuclide& source,
                                             std::size_t channels);
 
+// For a spectrum without an energy axis: the library's nuclide whose lines the peaks' pattern
+// fits best, with at least three of its line groups matched (two match any two peaks), the
+// most matched first and then the smallest largest residual. nullopt when none does.
+struct PatternCalibration {
+    const Nuclide* nuclide = nullptr;
+    SourceCalibration calibration;
+};
+std::optional<PatternCalibration> calibrateByPattern(const PeakSearchResult& search,
+                                                     const NuclideLibrary& library,
+                                                     std::size_t channels);
+
 } // namespace tarvio

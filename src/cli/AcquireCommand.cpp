@@ -1,5 +1,6 @@
 #include "cli/AcquireCommand.h"
 
+#include "analysis/SourceRemark.h"
 #include "cli/AcquireRun.h"
 #include "cli/CliInterfaces.h"
 #include "cli/CommandErrors.h"
@@ -10,6 +11,7 @@
 #include "settings/AppError.h"
 #include "settings/BiasConversion.h"
 #include "settings/NumberFormat.h"
+#include "sim/SourcePhysics.h"
 #include "spectrometer/QrxController.h"
 
 #include <CLI/CLI.hpp>
@@ -222,6 +224,10 @@ AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings
     }
 
     plan.output = spectrumOutput(o.output, o.calibrated);
+    if (plan.simulator) // the truth an activity found from the file can be checked against
+        plan.output.remarks.push_back(
+            sourceRemark(simSourceName(plan.simulator->source),
+                         SourceModel(plan.simulator->source).activityBq(plan.simulator->activity)));
     plan.calibration = settings.calibration();
     if (o.calibrated && !plan.calibration)
         throw UsageError("--calibrated: " + settings.file +

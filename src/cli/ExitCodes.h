@@ -11,6 +11,7 @@ enum class ExitCode : int {
     InterfaceLost = 4,    // what was counted until then has been written
     OutputNotWritten = 5, // the reason on stderr
     InputUnreadable = 6,  // the file, the line or element, and what was wrong
+    AnalysisFailed = 7,   // a calibration or efficiency asked for could not be made; why
     SignalBase = 128,     // + SIGHUP, SIGINT (130) or SIGTERM (143)
 };
 
