@@ -157,6 +157,10 @@ const NuclideLibrary& NuclideLibrary::builtIn() {
     return library;
 }
 
+std::string_view NuclideLibrary::builtInText() {
+    return BuiltInNuclideTable;
+}
+
 void NuclideLibrary::add(const NuclideLibrary& other) {
     for (const Nuclide& incoming : other.nuclides_) {
         auto it = std::find_if(nuclides_.begin(), nuclides_.end(),

@@ -36,8 +36,9 @@ public:
     // naming its line in `errors`.
     static NuclideLibrary parse(std::string_view text, const std::string& origin,
                                 std::vector<std::string>& errors);
-    // The table built into the program.
+    // The table built into the program, and its text.
     static const NuclideLibrary& builtIn();
+    static std::string_view builtInText();
 
     // Another table's lines join these: a nuclide's line at the same energy (within 0.01 keV)
     // is replaced, new lines and nuclides are added, a half-life given replaces the old.

@@ -17,6 +17,7 @@ constexpr double NeighbourClear = 1.2;   // FWHM kept clear of a peak outside th
 constexpr double WidthFactor = 1.6;      // an unresolved doublet may be this much wider
 constexpr double RoughWidthFactor = 3.0; // while the expected width is a first guess
 constexpr double ClearPeak = 10.0;       // significance of a peak whose width is trusted
+constexpr std::size_t MinChannels = 16;  // fewer hold no peak with background around it
 constexpr double UnknownWidth = 6.0;     // least FWHM assumed while no peak shows the width
 
 struct Candidate {
@@ -423,6 +424,12 @@ WidthTolerance toleranceAround(const std::vector<FwhmSample>& samples) {
 
 PeakSearchResult searchPeaks(std::span<const double> counts, const PeakSearchOptions& options) {
     const double threshold = std::max(options.threshold, 0.5);
+    if (counts.size() < MinChannels)
+        return PeakSearchResult{{},
+                                {},
+                                std::vector<double>(counts.begin(), counts.end()),
+                                options.fwhm.value_or(FwhmModel{}),
+                                false};
     if (options.fwhm)
         return search(counts, *options.fwhm, threshold, WidthTolerance{WidthFactor, 0.0, 1e9});
 

@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::size_t PatternGroups = 6; // the strongest line groups tried as anchors
 constexpr std::size_t PatternPeaks = 12; // the largest peaks tried as anchors
+// A line whose residuals spread less than this is kept even where a quadratic does better.
+constexpr double QuadraticWorthKeV = 0.05;
 
 struct Trial {
     double offset = 0.0;
@@ -148,11 +150,19 @@ SourceCalibrationResult calibrateWithSource(const PeakSearchResult& search, cons
         result.matches.push_back({*k, search.peaks[*k].centroid.value, g.energyKeV, g.name, 0.0});
         pairs.push_back({search.peaks[*k].centroid.value, g.energyKeV});
     }
-    const CalibrationModel model =
-        pairs.size() >= 5 ? CalibrationModel::Quadratic : CalibrationModel::Line;
-    auto fitted = fitCalibration(pairs, model);
+    // A line unless a quadratic fits five or more lines clearly better: a curve fitted over
+    // a short stretch of energies bends wildly beyond it.
+    auto fitted = fitCalibration(pairs, CalibrationModel::Line);
     if (!fitted.fit)
         return {std::nullopt, fitted.error};
+    if (pairs.size() >= 5) {
+        auto curved = fitCalibration(pairs, CalibrationModel::Quadratic);
+        if (curved.fit && curved.fit->residualSpread && fitted.fit->residualSpread &&
+            *curved.fit
+                 ->residualSpread<0.5 * *fitted.fit->residualSpread&& * fitted.fit->residualSpread>
+                     QuadraticWorthKeV)
+            fitted = std::move(curved);
+    }
     for (std::size_t m = 0; m < result.matches.size(); ++m)
         result.matches[m].residualKeV = fitted.fit->residuals[m];
     result.fit = std::move(*fitted.fit);

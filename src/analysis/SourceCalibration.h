@@ -6,7 +6,8 @@
 // line (gain and offset). A trial scores the emission of the groups that then land within
 // half a FWHM of a peak; the best trial with at least two matches wins (ties: the smaller
 // spread of the misses). Its matches, with all the source's groups taken again at the
-// resolution found, are fitted: a line for two or three, a quadratic from five matches.
+// resolution found, are fitted: a line, or a quadratic from five matches when the line
+// leaves residuals of more than 0.05 keV and the quadratic halves them.
 
 #include "analysis/CalibrationFit.h"
 #include "analysis/NuclideLibrary.h"

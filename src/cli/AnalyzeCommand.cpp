@@ -45,7 +45,8 @@ CLI::App* addAnalyzeCommand(CLI::App& app, AnalyzeOptions& options) {
         ->add_option("--sigma", options.peak.sigma,
                      "Peaks need a net area this many standard deviations above zero")
         ->type_name("N")
-        ->default_str("3");
+        ->default_str("3")
+        ->check(CLI::Range(0.5, 100.0));
     command->add_flag("--identify", options.peak.identify,
                       "Name the nuclides that explain the peaks, with their evidence");
     command

@@ -32,7 +32,7 @@ SourceModel::SourceModel(SimSource source) {
         break;
     case SimSource::Cs137:
         // 661.7 keV gamma and the barium K X-ray; thin detectors see a large Compton share.
-        emissions = {{661.7, 85.1}, {32.0, 5.63}, {36.4, 1.33}}; // Ba K alpha, K beta
+        emissions = {{661.7, 85.1}, {32.0, 5.63}, {36.378, 1.33}}; // Ba K alpha, K beta
         continuumFraction_ = 0.35;
         break;
     }

@@ -12,8 +12,9 @@ namespace tarvio {
 namespace {
 
 constexpr std::size_t Channels = 4096;
-// Enough samples for the whole pulse (onset at sample 6, peak five samples later).
-constexpr std::size_t Samples = 60;
+// Enough samples for the pulse's summit (onset at sample 2, summit five samples later), where
+// the host takes the height.
+constexpr std::size_t Samples = 24;
 
 std::uint64_t poisson(double mean, SimRandom& rng) {
     if (mean < 50.0) {
