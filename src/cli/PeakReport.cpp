@@ -1,5 +1,6 @@
 #include "cli/PeakReport.h"
 
+#include "analysis/PeakAnalysisText.h"
 #include "records/TextFormat.h"
 
 #include <nlohmann/json.hpp>
@@ -22,10 +23,6 @@ std::string significant(double value, int digits) {
     char text[48];
     std::snprintf(text, sizeof text, "%.*g", digits, value);
     return text;
-}
-
-std::string percent(double perDecay) {
-    return significant(perDecay * 100.0, 4) + " %";
 }
 
 std::string pad(std::string text, std::size_t width) {
@@ -76,25 +73,6 @@ Json evidenceJson(const LineEvidence& e, const PeakAnalysis& a) {
 }
 
 } // namespace
-
-std::string valueWithUncertainty(double value, double uncertainty) {
-    int decimals = 0;
-    if (uncertainty > 0.0 && std::isfinite(uncertainty))
-        decimals = std::clamp(1 - static_cast<int>(std::floor(std::log10(uncertainty))), 0, 6);
-    return fixed(value, decimals) + " +- " + fixed(uncertainty, decimals);
-}
-
-std::string halfLifeText(double seconds) {
-    struct Unit {
-        const char* name;
-        double seconds;
-    };
-    const Unit units[] = {{"y", SecondsPerYear}, {"d", 86400.0}, {"h", 3600.0}, {"min", 60.0}};
-    for (const Unit& u : units)
-        if (seconds >= u.seconds)
-            return significant(seconds / u.seconds, 5) + " " + u.name;
-    return significant(seconds, 5) + " s";
-}
 
 std::string peakRunText(const PeakRun& run) {
     const PeakAnalysis& a = run.analysis;
@@ -148,24 +126,7 @@ std::string peakRunText(const PeakRun& run) {
     }
 
     if (!a.candidates.empty()) {
-        text += "Nuclides, best first:\n";
-        int rank = 0;
-        for (const NuclideCandidate& c : a.candidates) {
-            const std::size_t expected = c.matched.size() + c.missing.size();
-            text += "  " + std::to_string(++rank) + ". " + c.nuclide->name + " (half-life " +
-                    halfLifeText(c.nuclide->halfLifeSeconds) + "): score " + fixed(c.score, 2) +
-                    ", " + std::to_string(c.matched.size()) + " of " + std::to_string(expected) +
-                    " expected line groups found, " + fixed(c.areaExplained * 100.0, 0) +
-                    " % of the net area explained\n";
-            for (const LineEvidence& e : c.matched)
-                text += "       found    " + fixed(e.energyKeV, 3) + " keV " + e.name + " (" +
-                        percent(e.emission) + ") at " + fixed(a.energyPeaks[*e.peak].energyKeV, 3) +
-                        " keV\n";
-            for (const LineEvidence& e : c.missing)
-                text += "       missing  " + fixed(e.energyKeV, 3) + " keV " + e.name + " (" +
-                        percent(e.emission) + "), about " + fixed(e.expectedArea, 0) +
-                        " counts expected\n";
-        }
+        text += candidatesText(a);
     } else if (run.identified) {
         text += "No nuclide of the library explains these peaks.\n";
     }

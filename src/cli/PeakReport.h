@@ -14,9 +14,4 @@ namespace tarvio {
 std::string peakRunText(const PeakRun& run);
 nlohmann::json peakRunJson(const PeakRun& run);
 
-// "12.34 +- 0.56": the uncertainty to two significant digits and the value to as many places.
-std::string valueWithUncertainty(double value, double uncertainty);
-// "432.6 y", "6.01 h": the half-life in the unit that suits it.
-std::string halfLifeText(double seconds);
-
 } // namespace tarvio
