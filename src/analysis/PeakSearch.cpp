@@ -430,8 +430,12 @@ PeakSearchResult searchPeaks(std::span<const double> counts, const PeakSearchOpt
                                 std::vector<double>(counts.begin(), counts.end()),
                                 options.fwhm.value_or(FwhmModel{}),
                                 false};
-    if (options.fwhm)
-        return search(counts, *options.fwhm, threshold, WidthTolerance{WidthFactor, 0.0, 1e9});
+    if (options.fwhm) {
+        PeakSearchResult given =
+            search(counts, *options.fwhm, threshold, WidthTolerance{WidthFactor, 0.0, 1e9});
+        given.threshold = threshold;
+        return given;
+    }
 
     // A first search at the width of the tallest peak; the clear peaks it fits give the
     // width's course over the channels for the next, and those of the next, when they reach
@@ -455,6 +459,7 @@ PeakSearchResult searchPeaks(std::span<const double> counts, const PeakSearchOpt
         result = search(counts, model, threshold, toleranceAround(samples));
     }
     result.fwhmFromSpectrum = true;
+    result.threshold = threshold;
     return result;
 }
 

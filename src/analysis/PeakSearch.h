@@ -49,6 +49,7 @@ struct PeakSearchResult {
     std::vector<double> background; // SNIP continuum, counts per channel
     FwhmModel fwhm;                 // the width the search expected
     bool fwhmFromSpectrum = false;
+    double threshold = 3.0; // the significance the peaks had to reach
 };
 
 PeakSearchResult searchPeaks(std::span<const double> counts, const PeakSearchOptions& options);
