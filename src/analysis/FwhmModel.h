@@ -14,12 +14,14 @@ struct FwhmModel {
     double b = 0.0;  // channels² per channel
 
     // Never narrower than MinFwhm: a peak must cover a couple of channels to be told from a
-    // single count.
+    // single count; never wider than MaxFwhm, which keeps the filter's cost bounded.
     double at(double channel) const {
-        return std::sqrt(std::max(a + b * std::max(channel, 0.0), MinFwhm * MinFwhm));
+        return std::clamp(std::sqrt(std::max(a + b * std::max(channel, 0.0), 0.0)), MinFwhm,
+                          MaxFwhm);
     }
 
     static constexpr double MinFwhm = 1.5;
+    static constexpr double MaxFwhm = 200.0;
 };
 
 struct FwhmSample {

@@ -1,5 +1,6 @@
 #include "cli/AnalyzePeaks.h"
 
+#include "analysis/KnownSourceEfficiency.h"
 #include "analysis/SourceRemark.h"
 #include "cli/CommandErrors.h"
 #include "cli/SpectrumInput.h"
@@ -67,56 +68,16 @@ EfficiencyRun efficiencyFrom(const PeakRequest& request, const NuclideLibrary& l
                              " does not say which source it measured; add --efficiency-source "
                              "NUCLIDE:BQ[@DATE]");
     }
-    const Nuclide& nuclide = nuclideOrRefuse(library, note->nuclide, "--efficiency-source");
-    run.nuclide = nuclide.name;
-    run.activityBq = note->activityBq;
-    if (!known.measurement.liveSeconds || *known.measurement.liveSeconds <= 0.0)
-        throw CommandFailure(ExitCode::AnalysisFailed,
-                             run.file + " has no live time; an efficiency needs one.");
-
-    const std::vector<double> counts = countsOf(known);
-    auto calibration = known.calibration;
-    if (!calibration)
-        calibration = calibrateOrFail(counts, nuclide, request.sigma).fit.calibration;
-    PeakAnalysisOptions options;
-    options.search.threshold = request.sigma;
-    const PeakAnalysis analysis = analyzePeaks(counts, calibration, options);
-    // The known source's lines only: its own candidate, whatever else the library holds.
-    IdentificationOptions id;
-    id.lowKeV = calibration->energy(0.0);
-    id.highKeV = calibration->energy(static_cast<double>(counts.size()) - 1.0);
-    id.minScore = 0.0;
-    const FwhmModel fwhm = analysis.search.fwhm;
-    const EnergyCalibration axis = *calibration;
-    id.fwhmKeV = [fwhm, axis](double e) {
-        const double channel = channelAtEnergy(axis, e);
-        return fwhm.at(channel) *
-               std::abs(axis.coefficients[1] + 2.0 * axis.coefficients[2] * channel);
-    };
-    // Every nuclide ranked, so that the known one's evidence is there whatever else scores.
-    id.maxCandidates = library.nuclides().size();
-    const auto candidates = identifyNuclides(analysis.energyPeaks, library, id);
-    const NuclideCandidate* match = nullptr;
-    for (const NuclideCandidate& c : candidates)
-        if (c.nuclide->name == nuclide.name)
-            match = &c;
-    if (!match || match->matched.empty())
-        throw CommandFailure(ExitCode::AnalysisFailed,
-                             run.file + ": none of " + nuclide.name + "'s lines was found.");
-
-    DecayTiming timing;
-    timing.realSeconds = known.measurement.realSeconds.value_or(0.0);
-    if (note->referenceUtcMs && known.measurement.startUtcMs)
-        timing.startAfterReferenceSeconds =
-            static_cast<double>(*known.measurement.startUtcMs - *note->referenceUtcMs) / 1000.0;
-    KnownSource ks{&nuclide, note->activityBq, 0.0};
-    run.points =
-        efficiencyPoints(analysis.energyPeaks, *match, ks, *known.measurement.liveSeconds, timing);
-    auto curve = fitEfficiency(run.points);
-    if (!curve)
-        throw CommandFailure(ExitCode::AnalysisFailed,
-                             run.file + ": no efficiency curve through its lines.");
-    run.curve = std::move(*curve);
+    nuclideOrRefuse(library, note->nuclide, "--efficiency-source");
+    const KnownSpectrum spectrum{countsOf(known), known.calibration, known.measurement.liveSeconds,
+                                 known.measurement.realSeconds, known.measurement.startUtcMs};
+    KnownSourceEfficiency made = efficiencyFromKnownSource(spectrum, *note, library, request.sigma);
+    if (!made.curve)
+        throw CommandFailure(ExitCode::AnalysisFailed, run.file + ": " + made.error);
+    run.nuclide = made.nuclide;
+    run.activityBq = made.activityBq;
+    run.points = std::move(made.points);
+    run.curve = std::move(*made.curve);
     return run;
 }
 
