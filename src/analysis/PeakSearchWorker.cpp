@@ -29,6 +29,11 @@ bool PeakSearchWorker::offer(double nowSeconds, std::vector<double> counts,
     return true;
 }
 
+bool PeakSearchWorker::due(double nowSeconds) const {
+    std::lock_guard lock(mutex_);
+    return !lastTaken_ || nowSeconds - *lastTaken_ >= interval_;
+}
+
 std::optional<PeakAnalysis> PeakSearchWorker::take() {
     std::lock_guard lock(mutex_);
     std::optional<PeakAnalysis> result = std::move(finished_);

@@ -28,6 +28,8 @@ public:
     // before `nowSeconds`. `options.library` must outlive the analysis.
     bool offer(double nowSeconds, std::vector<double> counts,
                std::optional<EnergyCalibration> calibration, PeakAnalysisOptions options);
+    // Whether an offer at `nowSeconds` would be taken: ask first to spare the copy.
+    bool due(double nowSeconds) const;
     // The newest analysis finished since the last call, once.
     std::optional<PeakAnalysis> take();
     // Whether an offer is waiting or being analysed.
