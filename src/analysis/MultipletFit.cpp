@@ -114,7 +114,7 @@ bool converged(Eigen::LevenbergMarquardtSpace::Status status) {
 
 bool minimise(Model& model, Eigen::VectorXd& p) {
     Eigen::LevenbergMarquardt<Model> lm(model);
-    lm.setMaxfev(400);
+    lm.setMaxfev(200);
     const auto status = lm.minimize(p);
     p[Scale] = std::abs(p[Scale]); // the model is even in the width
     return converged(status) && p.allFinite() && p[Scale] > 1e-3;

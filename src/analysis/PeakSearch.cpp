@@ -10,15 +10,17 @@ namespace tarvio {
 
 namespace {
 
-constexpr double KernelHalfWidth = 1.5;  // FWHM each side
-constexpr double JoinDistance = 2.5;     // FWHM between candidates fitted together
-constexpr double FitHalfWidth = 2.0;     // FWHM of background each side of a fit
-constexpr double NeighbourClear = 1.2;   // FWHM kept clear of a peak outside the fit
-constexpr double WidthFactor = 1.6;      // an unresolved doublet may be this much wider
-constexpr double RoughWidthFactor = 3.0; // while the expected width is a first guess
-constexpr double ClearPeak = 10.0;       // significance of a peak whose width is trusted
-constexpr std::size_t MinChannels = 16;  // fewer hold no peak with background around it
-constexpr double UnknownWidth = 6.0;     // least FWHM assumed while no peak shows the width
+constexpr double KernelHalfWidth = 1.5;    // FWHM each side
+constexpr double JoinDistance = 2.5;       // FWHM between candidates fitted together
+constexpr double FitHalfWidth = 2.0;       // FWHM of background each side of a fit
+constexpr double NeighbourClear = 1.2;     // FWHM kept clear of a peak outside the fit
+constexpr double WidthFactor = 1.6;        // an unresolved doublet may be this much wider
+constexpr double RoughWidthFactor = 3.0;   // while the expected width is a first guess
+constexpr double ClearPeak = 10.0;         // significance of a peak whose width is trusted
+constexpr std::size_t MaxCandidates = 100; // far more peaks than this detector resolves
+constexpr int MaxFits = 250;               // per search: a bound on noise and hostile files
+constexpr std::size_t MinChannels = 16;    // fewer hold no peak with background around it
+constexpr double UnknownWidth = 6.0;       // least FWHM assumed while no peak shows the width
 
 struct Candidate {
     double channel;
@@ -244,7 +246,7 @@ std::optional<Candidate> hiddenPeak(std::span<const double> counts, const Multip
 std::optional<MultipletFit> fitGroup(std::span<const double> counts, std::vector<Candidate> group,
                                      double minLo, double maxHi, const FwhmModel& model,
                                      double threshold, const WidthTolerance& widthTolerance,
-                                     bool hiddenTried = false) {
+                                     int& fitsLeft, bool hiddenTried = false) {
     const double lastChannel = static_cast<double>(counts.size()) - 1.0;
     bool widened = false;
     const auto dropWeakest = [&group] {
@@ -256,6 +258,9 @@ std::optional<MultipletFit> fitGroup(std::span<const double> counts, std::vector
         std::vector<MultipletStart> starts;
         for (const Candidate& c : group)
             starts.push_back({c.channel, std::max(c.area, 1.0), c.fwhm / FwhmPerSigma});
+        if (fitsLeft <= 0)
+            return std::nullopt;
+        --fitsLeft;
         const auto fit = fitMultiplet(counts, region, starts);
         if (!fit) {
             dropWeakest();
@@ -286,8 +291,8 @@ std::optional<MultipletFit> fitGroup(std::span<const double> counts, std::vector
                 more.push_back(*hidden);
                 std::sort(more.begin(), more.end(),
                           [](const auto& a, const auto& b) { return a.channel < b.channel; });
-                auto better =
-                    fitGroup(counts, more, minLo, maxHi, model, threshold, widthTolerance, true);
+                auto better = fitGroup(counts, more, minLo, maxHi, model, threshold, widthTolerance,
+                                       fitsLeft, true);
                 if (better && better->peaks.size() == more.size())
                     return better;
             }
@@ -333,6 +338,7 @@ void fitCandidates(std::span<const double> counts, const std::vector<Candidate>&
         }
     }
 
+    int fitsLeft = MaxFits;
     for (std::size_t g = 0; g < groups.size(); ++g) {
         const auto& group = groups[g];
         double minLo = edge;
@@ -345,7 +351,8 @@ void fitCandidates(std::span<const double> counts, const std::vector<Candidate>&
             const Candidate& right = groups[g + 1].front();
             maxHi = right.channel - NeighbourClear * right.fwhm;
         }
-        auto fit = fitGroup(counts, group, minLo, maxHi, model, threshold, widthTolerance);
+        auto fit =
+            fitGroup(counts, group, minLo, maxHi, model, threshold, widthTolerance, fitsLeft);
         if (!fit)
             continue;
         const std::size_t index = result.fits.size();
