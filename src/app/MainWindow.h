@@ -57,6 +57,7 @@ class PulseGraph;
 struct MeasuredSpectrum;
 struct ReferenceSpectrum;
 class SpectrumAnalysis;
+class WindowPeaks;
 class SpectrumGraph;
 class TQrxController;
 class MeasurementSession;
@@ -104,6 +105,7 @@ public:
     SpectrumGraph& spectrumGraph() { return *spectrumGraph_; }
     // Regions, fits, the log scale and the calibration from peaks.
     SpectrumAnalysis& analysis() { return *analysis_; }
+    WindowPeaks& peaks() { return *peaks_; }
     const std::string& settingsFile() const { return settingsFile_; }
 
     // Part of the device group.
@@ -242,6 +244,7 @@ private:
     MeasurementSettings measurementSettings_;
 
     std::unique_ptr<SpectrumAnalysis> analysis_;
+    std::unique_ptr<WindowPeaks> peaks_;
 
     const std::string settingsFile_;
     std::shared_ptr<LogInbox> logInbox_;
