@@ -11,6 +11,8 @@
 #include "app/TfrmPresets.h"
 #include "app/TfrmSettings.h"
 #include "app/WindowProcessing.h"
+#include "app/WindowPeaks.h"
+#include "driver/TimeSource.h"
 #include "session/MeasurementSession.h"
 #include "views/PulseGraph.h"
 #include "views/ReferenceOverlay.h"
@@ -31,6 +33,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -135,6 +138,21 @@ void TfrmMain::startUp() {
                                 spectrumGraph_.get(), &session_->analysis()},
         SpectrumAnalysis::Hooks{[this] { redrawGraphs(); }, [this] { resetZoom(); },
                                 [this] { return session_->currentMeasurement().liveSeconds; }});
+    peaks_ = std::make_unique<WindowPeaks>(
+        WindowPeaks::Parts{this, [this](const QString& title) { return topMenu(title); },
+                           spectrumGraph_.get()},
+        WindowPeaks::Hooks{
+            [this] { redrawGraphs(); }, [this] { return analysis_->shownCalibration(); },
+            [this](std::vector<CalibrationPoint> pairs, CalibrationModel model,
+                   EnergyCalibration calibration) {
+                // The operator calibrated to see keV, as with Calibrate from Peaks.
+                chbCalibrated->setChecked(true);
+                spectrumGraph_->setCalibrated(true);
+                session_->analysis().setCalibrationFromPeaks(std::move(pairs), model, calibration);
+            },
+            [this] { return session_->currentMeasurement().liveSeconds; },
+            [] { return timeSource().now(); },
+            (std::filesystem::path(settingsFile_).parent_path() / "nuclides.csv").string()});
 
     // 6. The list stays as step 4 left it; the session adopts the operating point.
     const std::string device = cmbDevices->currentText().toStdString();

@@ -57,6 +57,7 @@ class PulseGraph;
 struct MeasuredSpectrum;
 struct ReferenceSpectrum;
 class SpectrumAnalysis;
+class WindowPeaks;
 class SpectrumGraph;
 class TQrxController;
 class MeasurementSession;
@@ -105,6 +106,7 @@ public:
     SpectrumGraph& spectrumGraph() { return *spectrumGraph_; }
     // Regions, fits, the log scale and the calibration from peaks.
     SpectrumAnalysis& analysis() { return *analysis_; }
+    WindowPeaks& peaks() { return *peaks_; }
     const std::string& settingsFile() const { return settingsFile_; }
     // The pulse processing's settings, page, learning and status (WindowProcessing.h).
     WindowProcessing& processing() { return *processing_; }
@@ -246,6 +248,7 @@ private:
 
     std::unique_ptr<SpectrumAnalysis> analysis_;
     std::unique_ptr<WindowProcessing> processing_;
+    std::unique_ptr<WindowPeaks> peaks_;
 
     const std::string settingsFile_;
     std::shared_ptr<LogInbox> logInbox_;

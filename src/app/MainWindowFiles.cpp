@@ -6,6 +6,7 @@
 #include "app/MainWindow.h"
 #include "app/SaveFailure.h"
 #include "app/SpectrumAnalysis.h"
+#include "app/WindowPeaks.h"
 #include "formats/SpectrumFiles.h"
 #include "records/TextFormat.h"
 #include "session/MeasurementSession.h"
@@ -177,8 +178,10 @@ void TfrmMain::drawSpectrumGraph(const Spectrum& spectrum) {
     applyReference(spectrum);
     spectrumGraph_->setCalibrated(chbCalibrated->isChecked());
     analysis_->prepareDraw();
+    peaks_->prepareDraw();
     spectrumGraph_->draw(spectrum);
     analysis_->spectrumDrawn(spectrum);
+    peaks_->spectrumDrawn(spectrum);
     lblChannel->setText(cursorLabelText(spectrumGraph_->cursorChannel(),
                                         spectrumGraph_->cursorValue(),
                                         analysis_->shownCalibration()));

@@ -1,5 +1,6 @@
 #include "cli/AcquireCommand.h"
 
+#include "analysis/SourceRemark.h"
 #include "autosave/AutosaveStore.h"
 #include "cli/AcquireRun.h"
 #include "cli/CliInterfaces.h"
@@ -11,6 +12,7 @@
 #include "settings/AppError.h"
 #include "settings/BiasConversion.h"
 #include "settings/NumberFormat.h"
+#include "sim/SourcePhysics.h"
 #include "spectrometer/QrxController.h"
 
 #include <CLI/CLI.hpp>
@@ -242,6 +244,10 @@ AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings
     }
 
     plan.output = spectrumOutput(o.output, o.calibrated);
+    if (plan.simulator) // the truth an activity found from the file can be checked against
+        plan.output.remarks.push_back(
+            sourceRemark(simSourceName(plan.simulator->source),
+                         SourceModel(plan.simulator->source).activityBq(plan.simulator->activity)));
     plan.point1 = settings.point1;
     plan.point2 = settings.point2;
     plan.fromPeaks = settings.fromPeaks;

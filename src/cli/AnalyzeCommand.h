@@ -1,7 +1,9 @@
 #pragma once
-// tarvio2-cli analyze FILE --roi FIRST:LAST ...: the figures of regions of interest of a
-// saved spectrum, in any format the program reads.
+// tarvio2-cli analyze FILE: a saved spectrum in any format the program reads, summed up with
+// its peaks; --roi FIRST:LAST the figures of regions of interest, --peaks with
+// --calibrate-with, --identify and --efficiency the peak analysis (AnalyzePeaks.h).
 
+#include "cli/AnalyzePeaks.h"
 #include "cli/CliEnvironment.h"
 
 #include <string>
@@ -18,6 +20,8 @@ struct AnalyzeOptions {
     std::vector<std::string> regions;
     bool fit = false;
     bool json = false;
+    bool peaks = false;
+    PeakRequest peak;
 };
 
 CLI::App* addAnalyzeCommand(CLI::App& app, AnalyzeOptions& options);

@@ -12,6 +12,7 @@ enum class ExitCode : int {
     OutputNotWritten = 5, // the reason on stderr
     InputUnreadable = 6,  // the file, the line or element, and what was wrong
     SelfTestFailed = 7,   // a step of selftest failed; its report says which and why
+    AnalysisFailed = 8,   // a calibration or efficiency asked for could not be made; why
     SignalBase = 128,     // + SIGHUP, SIGINT (130) or SIGTERM (143)
 };
 

@@ -20,7 +20,11 @@ SpectrumOutput spectrumOutput(const std::string& path, bool calibrated) {
 SaveResult writeSpectrum(const SpectrumOutput& output, const MeasuredSpectrum& spectrum) {
     if (output.format == FileFormat::TabText)
         return writeFileAtomically(output.path, writeTabText(spectrum, output.energies));
-    return saveSpectrumFile(output.path, spectrum, output.format);
+    if (output.remarks.empty())
+        return saveSpectrumFile(output.path, spectrum, output.format);
+    MeasuredSpectrum noted = spectrum;
+    noted.remarks.insert(noted.remarks.end(), output.remarks.begin(), output.remarks.end());
+    return saveSpectrumFile(output.path, noted, output.format);
 }
 
 std::vector<std::string> whatIsLeftOut(const SpectrumOutput& output,

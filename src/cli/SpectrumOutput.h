@@ -16,6 +16,9 @@ struct SpectrumOutput {
     std::string path;
     FileFormat format = FileFormat::TabText;
     bool energies = false; // the keV form of the tab-separated text
+    // Added to the spectrum's remarks in every format that keeps remarks (the simulated
+    // source's activity, for one).
+    std::vector<std::string> remarks{};
 };
 
 // Throws UsageError for an extension no format uses, or --calibrated with another format.

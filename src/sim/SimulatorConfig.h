@@ -13,8 +13,8 @@ namespace tarvio {
 // Radioactive source in front of the simulated detector.
 enum class SimSource : std::uint8_t {
     Am241, // 59.54 keV with the Np L X-rays at 13.9, 17.8, 20.8 and 26.3 keV
-    Co57,  // 122.06 and 136.47 keV
-    Cs137, // 661.7 keV and the 32 keV Ba K X-ray
+    Co57,  // 122.06, 136.47 and 14.41 keV
+    Cs137, // 661.7 keV and the Ba K X-rays at 32.0 and 36.4 keV
 };
 
 // Chips on the simulated chipboard.
@@ -53,7 +53,7 @@ inline constexpr std::uint32_t SimFaultAll = (SimFaultUnplug << 1) - 1;
 struct SimulatorConfig {
     bool enabled = true;
     SimSource source = SimSource::Am241;
-    double activity = 2000.0; // decays per second seen by the detector
+    double activity = 2000.0; // photons per second reaching the detector
     int chips = 1;            // 1..4
     SimChipKind chipKind = SimChipKind::Medipix2;
     int resetRetries = 0;    // extra "!Unit is on line. " prefixes in the reset answer

@@ -15,14 +15,20 @@ namespace tarvio {
 
 struct GammaLine {
     double energyKeV;
-    double weight; // relative emission probability
+    double weight;   // relative share of the detected line photons: emission × efficiency
+    double emission; // photons per 100 decays
 };
 
-// The photons one source delivers to the detector: its lines plus a low continuum (Compton
-// scattered and degraded photons) spread evenly from ContinuumLowKeV to the strongest line.
+// The photons one source delivers to the detector: its lines, each as often as it is emitted
+// times the detector's efficiency at its energy, plus a low continuum (Compton scattered and
+// degraded photons) spread evenly from ContinuumLowKeV to the strongest line.
 class SourceModel {
 public:
     explicit SourceModel(SimSource source);
+
+    // The source's activity in becquerel that gives `photonRate` detected photons per second
+    // (the simulator's Activity setting): what an activity found from the spectrum must match.
+    double activityBq(double photonRate) const;
 
     const std::vector<GammaLine>& lines() const { return lines_; }
     // Share of detected photons that fall into the continuum instead of a line.
@@ -58,6 +64,14 @@ constexpr std::uint16_t DefaultThresholdDac = 163;
 // 0.85 at code 255 (the lowest voltage) growing toward full collection at code 1 (the
 // highest voltage).
 double chargeCollection(std::uint8_t biasCode);
+
+// Full-energy detection efficiency for a photon from the source: the solid angle share
+// times the chance that a thin sensor absorbs the photon, 1 - exp(-(E_c/E)^k), which stays
+// near 1 up to some 60 keV and falls steeply above (photoabsorption falling as E^-2.5).
+double efficiency(double energyKeV);
+constexpr double EfficiencyGeometry = 0.05;
+constexpr double EfficiencyKneeKeV = 100.0;
+constexpr double EfficiencyExponent = 2.5;
 
 // Gaussian sigma of the energy resolution at an energy, in keV (electronic noise and charge
 // statistics).

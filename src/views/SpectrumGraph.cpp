@@ -145,6 +145,7 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
     drawBars(spectrum, first, channels, low);
     drawReference(first, channels, low);
     drawRegionBackgrounds(image_, bands_, columns, countAxis_, base);
+    drawPeakOverlay(spectrum, first, last, low);
 
     image_.setPen(Red, PenStyle::Solid);
     cursorValue_ = spectrum.counts[static_cast<std::size_t>(cursorChannel_)];

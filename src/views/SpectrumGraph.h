@@ -6,6 +6,7 @@
 #include "records/Spectrum.h"
 #include "views/Canvas.h"
 #include "views/CountAxis.h"
+#include "views/PeakOverlay.h"
 #include "views/RegionBands.h"
 
 #include <cstdint>
@@ -67,6 +68,10 @@ public:
     // counts as on the linear axis.
     void setLogScale(bool log) { logScale_ = log; }
     bool logScale() const { return logScale_; }
+    // Found peaks, their fitted curves and a nuclide's lines, drawn over the bars.
+    void setPeakOverlay(PeakOverlay overlay) { overlay_ = std::move(overlay); }
+    const PeakOverlay& peakOverlay() const { return overlay_; }
+
     // Regions of interest, drawn as bands behind the bars with their background lines.
     void setRegionBands(std::vector<RegionBand> bands) { bands_ = std::move(bands); }
 
@@ -106,6 +111,8 @@ private:
     // The top of an automatic count axis: the spectrum's largest count, or the reference's.
     std::uint32_t autoTop(const Spectrum& shown) const;
     void drawReference(std::uint32_t first, std::uint32_t width, std::uint32_t low);
+    void drawPeakOverlay(const Spectrum& spectrum, std::uint32_t first, std::uint32_t last,
+                         std::uint32_t low);
     void drawLinearCountGrid(std::uint32_t countRange, std::uint32_t low);
 
     Canvas& image_;
@@ -132,6 +139,7 @@ private:
     std::vector<RegionBand> bands_;
     std::vector<Bar> bars_; // of the last draw, kept to spare an allocation per refresh
     std::optional<EnergyCalibration> calibration_;
+    PeakOverlay overlay_;
 };
 
 } // namespace tarvio

@@ -134,3 +134,29 @@ TEST_F(Executable, acquireWithFitAndRejections_fileSaysHowAndCountsTheRejected) 
     EXPECT_EQ(bad.wait(), 2);
     EXPECT_NE(bad.errRest().find("--height: 'parabola' is not a method"), std::string::npos);
 }
+
+TEST_F(Executable, simulatedAm241_analyzeFindsItsLinesAndNamesItWithEvidence) {
+    const std::string output = dir.file("am241.n42");
+    ChildProcess acquire(TARVIO_CLI_PATH,
+                         withSettings({"acquire", "--simulate", "--fast", "--bias", "60",
+                                       "--counts", "8000", "--output", output}));
+    ASSERT_EQ(acquire.wait(), 0) << acquire.errRest();
+
+    ChildProcess text(TARVIO_CLI_PATH, withSettings({"analyze", output, "--peaks", "--identify"}));
+    ASSERT_EQ(text.wait(), 0) << text.errRest();
+    const std::string out = text.outRest();
+    EXPECT_NE(out.find("1. Am-241 (half-life 432.6 y)"), std::string::npos) << out;
+    EXPECT_NE(out.find("found    59.541 keV gamma (35.92 %)"), std::string::npos) << out;
+    EXPECT_NE(out.find("found    13.944 keV Np La"), std::string::npos) << out;
+
+    // Without --roi: the summary with the peaks; as JSON, the same answer for scripts.
+    ChildProcess json(TARVIO_CLI_PATH, withSettings({"analyze", output, "--identify", "--json"}));
+    ASSERT_EQ(json.wait(), 0) << json.errRest();
+    const auto result = nlohmann::json::parse(json.outRest());
+    EXPECT_EQ(result["counts"], 8000);
+    EXPECT_EQ(result["peaks"].size(), 5u);
+    ASSERT_FALSE(result["nuclides"].empty());
+    EXPECT_EQ(result["nuclides"][0]["nuclide"], "Am-241");
+    EXPECT_EQ(result["nuclides"][0]["found"].size(), 5u);
+    EXPECT_TRUE(result["nuclides"][0]["missing"].empty());
+}

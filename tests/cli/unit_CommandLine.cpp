@@ -41,7 +41,7 @@ TEST(CommandLine, everyUsageError_exitsTwoWithOneLineNamingIt_beforeAnyInterface
         {{"acquire", "--simulate", "--calibrated", "--output", "x.txt"},
          "holds no energy calibration"},
         {{"acquire", "--simulate", "--status", "xml", "--output", "x.n42"}, "--status"},
-        {{"analyze", "f.n42"}, "--roi is required"},
+        {{"analyze", "f.n42", "--sigma", "0"}, "not in range"},
         {{"analyze", "f.n42", "--roi", "0:4096"}, "whole numbers from 0 to 4095"},
         {{"analyze", "f.n42", "--roi", "12"}, "not a region FIRST:LAST"},
         {{"convert", "a.n42"}, "OUT is required"},
