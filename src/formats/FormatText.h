@@ -67,4 +67,36 @@ std::vector<std::string_view> splitLines(std::string_view text);
 // Pieces separated by any run of white space (blanks and line breaks).
 std::vector<std::string_view> splitBlanks(std::string_view text);
 
+// The same lines one at a time: a reader walks a file of any size in constant memory, where
+// a vector of all its lines would cost sixteen times a file of empty lines.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : text_(text) {}
+    // False after the last line.
+    bool next(std::string_view& line);
+    // The line last returned, counted from 1.
+    std::size_t number() const { return number_; }
+
+private:
+    std::string_view text_;
+    std::size_t at_ = 0;
+    std::size_t number_ = 0;
+};
+
+// The same pieces one at a time.
+class BlankCursor {
+public:
+    explicit BlankCursor(std::string_view text) : text_(text) {}
+    // False after the last piece.
+    bool next(std::string_view& piece);
+
+private:
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
+
+// A reader's notes stay few whatever a file repeats: one of a kind, and at most MaxNotes.
+inline constexpr std::size_t MaxNotes = 20;
+void addNote(std::vector<std::string>& notes, std::string note);
+
 } // namespace tarvio
