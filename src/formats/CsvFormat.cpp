@@ -12,7 +12,6 @@ namespace {
 
 constexpr const char* Eol = "\r\n";
 constexpr const char* Header = "channel,energy_keV,counts";
-constexpr int EnergyDecimals = 4; // as the tab-separated keV file
 
 // One field without the blanks around it; a quoted name or number loses its quotes.
 std::string_view fieldText(std::string_view raw) {
@@ -140,7 +139,7 @@ std::string writeCsv(const MeasuredSpectrum& spectrum) {
         appendDecimal(out, static_cast<std::int64_t>(i));
         out += ',';
         if (spectrum.calibration)
-            appendFixed(out, spectrum.calibration->energy(static_cast<double>(i)), EnergyDecimals);
+            appendEnergy(out, spectrum.calibration->energy(static_cast<double>(i)), i);
         out += ',';
         out += std::to_string(spectrum.counts[i]);
         out += Eol;

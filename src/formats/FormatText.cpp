@@ -54,6 +54,13 @@ bool expect(std::string_view text, std::size_t& at, char c) {
 
 } // namespace
 
+void appendEnergy(std::string& out, double energy, std::size_t channel) {
+    constexpr int EnergyDecimals = 4;
+    if (!appendFixed(out, energy, EnergyDecimals))
+        throw WriteError("the energy of channel " + std::to_string(channel) +
+                         " is not a finite number");
+}
+
 void failAtLine(std::size_t line, const std::string& what) {
     throw ParseError("line " + std::to_string(line) + ": " + what);
 }

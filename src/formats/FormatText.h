@@ -19,6 +19,16 @@ public:
     explicit ParseError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A writer's complaint: a field it cannot put into words (an energy no double holds). The
+// save fails with it rather than leave the field empty.
+class WriteError : public std::runtime_error {
+public:
+    explicit WriteError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Appends the energy of channel with four decimals, or throws WriteError naming the channel.
+void appendEnergy(std::string& out, double energy, std::size_t channel);
+
 [[noreturn]] void failAtLine(std::size_t line, const std::string& what);
 [[noreturn]] void failAtElement(std::string_view element, const std::string& what);
 

@@ -9,8 +9,6 @@ namespace tarvio {
 
 namespace {
 
-constexpr int EnergyDecimals = 4;
-
 bool looksLikeEnergy(std::string_view text) {
     return text.find_first_of(".eE") != std::string_view::npos || text.find('-') == 0;
 }
@@ -23,7 +21,7 @@ std::string writeTabText(const MeasuredSpectrum& spectrum, bool energies) {
     out.reserve(spectrum.counts.size() * 16);
     for (std::size_t i = 0; i < spectrum.counts.size(); ++i) {
         if (keV)
-            appendFixed(out, spectrum.calibration->energy(static_cast<double>(i)), EnergyDecimals);
+            appendEnergy(out, spectrum.calibration->energy(static_cast<double>(i)), i);
         else
             appendDecimal(out, static_cast<std::int64_t>(i));
         out += '\t';

@@ -3,6 +3,8 @@
 #include "records/AtomicFile.h"
 #include "records/TextFormat.h"
 
+#include <optional>
+
 namespace tarvio {
 
 namespace {
@@ -29,25 +31,34 @@ std::string spectrumText(const Spectrum& spectrum) {
 
 namespace {
 
-template <class Axis> std::string energyText(const Spectrum& spectrum, const Axis& axis) {
+template <class Axis>
+std::optional<std::string> energyText(const Spectrum& spectrum, const Axis& axis) {
     std::string text;
     text.reserve(spectrum.validChannels() * 24);
     for (std::uint32_t i = 0; i < spectrum.validChannels(); ++i) {
-        appendFixed(text, axis.energy(i), 4);
+        if (!appendFixed(text, axis.energy(i), 4))
+            return std::nullopt;
         appendLine(text, spectrum.counts[i]);
     }
     return text;
 }
 
+SaveResult writeEnergies(const std::string& path, const std::optional<std::string>& text) {
+    if (!text)
+        return SaveResult::failure("Unable to write to " + path +
+                                   ": the calibration gives an energy that is not a finite "
+                                   "number");
+    return writeFileAtomically(path, *text);
+}
+
 } // namespace
 
 std::string calibratedSpectrumText(const Spectrum& spectrum, const CalibrationLine& line) {
-    return energyText(spectrum, line);
+    return energyText(spectrum, line).value_or(std::string());
 }
 
-std::string calibratedSpectrumText(const Spectrum& spectrum,
-                                   const EnergyCalibration& calibration) {
-    return energyText(spectrum, calibration);
+std::string calibratedSpectrumText(const Spectrum& spectrum, const EnergyCalibration& calibration) {
+    return energyText(spectrum, calibration).value_or(std::string());
 }
 
 SaveResult Spectrum::saveText(const std::string& path) const {
@@ -59,12 +70,12 @@ SaveResult Spectrum::saveCalibratedText(const std::string& path, const Calibrati
     const auto line = CalibrationLine::fromPoints(point1, point2);
     if (!line)
         return SaveResult::failure(CalibrationUndefinedText);
-    return writeFileAtomically(path, calibratedSpectrumText(*this, *line));
+    return writeEnergies(path, energyText(*this, *line));
 }
 
 SaveResult Spectrum::saveCalibratedText(const std::string& path,
                                         const EnergyCalibration& calibration) const {
-    return writeFileAtomically(path, calibratedSpectrumText(*this, calibration));
+    return writeEnergies(path, energyText(*this, calibration));
 }
 
 } // namespace tarvio
