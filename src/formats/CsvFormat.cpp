@@ -6,6 +6,8 @@
 #include "formats/MetadataRemarks.h"
 #include "records/TextFormat.h"
 
+#include <algorithm>
+
 namespace tarvio {
 
 namespace {
@@ -21,17 +23,19 @@ std::string_view fieldText(std::string_view raw) {
     return field;
 }
 
-// Calls take(index, field) for each field of the line; returns how many there are. Nothing is
+std::size_t fieldCount(std::string_view line, char separator) {
+    return static_cast<std::size_t>(std::count(line.begin(), line.end(), separator)) + 1;
+}
+
+// Calls take(index, field) for each field of the line until it returns false. Nothing is
 // gathered, so a row of a million separators costs no memory.
-template <typename Take>
-std::size_t forEachField(std::string_view line, char separator, Take take) {
-    std::size_t index = 0;
+template <typename Take> void forEachField(std::string_view line, char separator, Take take) {
     std::size_t begin = 0;
-    for (;; ++index) {
+    for (std::size_t index = 0;; ++index) {
         const std::size_t end = line.find(separator, begin);
-        take(index, fieldText(line.substr(begin, end - begin)));
-        if (end == std::string_view::npos)
-            return index + 1;
+        if (!take(index, fieldText(line.substr(begin, end - begin))) ||
+            end == std::string_view::npos)
+            return;
         begin = end + 1;
     }
 }
@@ -71,7 +75,8 @@ Columns columnsFromHeader(std::string_view line, char separator, std::size_t num
     Columns columns;
     std::optional<std::size_t> counts;
     std::string_view first;
-    const std::size_t width = forEachField(line, separator, [&](std::size_t i, std::string_view f) {
+    const std::size_t width = fieldCount(line, separator);
+    forEachField(line, separator, [&](std::size_t i, std::string_view f) {
         if (i == 0)
             first = f;
         if (!counts && names(f, {"count", "counts", "content", "value"}))
@@ -80,6 +85,7 @@ Columns columnsFromHeader(std::string_view line, char separator, std::size_t num
             columns.channel = i;
         else if (!columns.energy && names(f, {"energy", "kev", "e_kev"}))
             columns.energy = i;
+        return !(counts && columns.channel && columns.energy);
     });
     if (!counts && width == 2)
         counts = 1;
@@ -180,22 +186,24 @@ MeasuredSpectrum readCsv(std::string_view text, std::vector<std::string>& notes)
                 columns = columnsFromHeader(line, separator, number);
                 continue;
             }
-            columns = columnsFromWidth(forEachField(line, separator, [](auto, auto) {}));
+            columns = columnsFromWidth(fieldCount(line, separator));
         }
         std::optional<std::string_view> channel;
         std::optional<std::string_view> energy;
         std::optional<std::string_view> count;
-        const std::size_t width =
-            forEachField(line, separator, [&](std::size_t i, std::string_view f) {
-                if (columns->channel && i == *columns->channel)
-                    channel = f;
-                if (columns->energy && i == *columns->energy)
-                    energy = f;
-                if (i == columns->counts)
-                    count = f;
-            });
+        const std::size_t lastNeeded =
+            std::max({columns->counts, columns->channel.value_or(0), columns->energy.value_or(0)});
+        forEachField(line, separator, [&](std::size_t i, std::string_view f) {
+            if (columns->channel && i == *columns->channel)
+                channel = f;
+            if (columns->energy && i == *columns->energy)
+                energy = f;
+            if (i == columns->counts)
+                count = f;
+            return i < lastNeeded;
+        });
         if (!count)
-            failAtLine(number, "the row has " + std::to_string(width) +
+            failAtLine(number, "the row has " + std::to_string(fieldCount(line, separator)) +
                                    " columns; the counts are in column " +
                                    std::to_string(columns->counts + 1));
         if (channel)

@@ -295,14 +295,15 @@ std::vector<std::string_view> splitBlanks(std::string_view text) {
 bool LineCursor::next(std::string_view& line) {
     if (at_ >= text_.size())
         return false;
-    const std::size_t end = text_.find_first_of("\r\n", at_);
+    std::size_t end = at_;
+    while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r')
+        ++end;
     ++number_;
-    if (end == std::string_view::npos) {
-        line = text_.substr(at_);
-        at_ = text_.size();
+    line = text_.substr(at_, end - at_);
+    if (end == text_.size()) {
+        at_ = end;
         return true;
     }
-    line = text_.substr(at_, end - at_);
     at_ = end + (text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n' ? 2 : 1);
     return true;
 }

@@ -262,7 +262,13 @@ std::optional<EnergyCalibration> readCoefficients(pugi::xml_node calibration,
     }
     std::vector<double> c;
     BlankCursor pieces(values.text().get());
+    std::size_t read = 0;
     for (std::string_view piece; pieces.next(piece);) {
+        if (++read == MaxCoefficients) {
+            notes.push_back("The energy calibration has more than three coefficients; the "
+                            "spectrum was read without an energy axis.");
+            return std::nullopt;
+        }
         const auto value = parseNumber(piece);
         if (!value) {
             notes.push_back("Energy calibration coefficient " + quoted(piece) +

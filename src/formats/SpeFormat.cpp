@@ -99,20 +99,17 @@ private:
     std::vector<std::uint64_t> counts_;
 };
 
-// The numbers at the start of a line (a unit such as "keV" after them ends them). Beyond the
-// third only the first that is not zero is kept: enough to refuse a longer polynomial without
-// gathering a line of a million zeroes.
+// The numbers at the start of a line (a unit such as "keV" after them ends them), at most
+// MaxCoefficients: a longer line is no calibration, and a line of a million zeroes is never
+// gathered or read to its end.
 std::vector<double> numbersOf(std::string_view line) {
     std::vector<double> numbers;
     BlankCursor pieces(line);
-    for (std::string_view piece; pieces.next(piece);) {
+    for (std::string_view piece; numbers.size() < MaxCoefficients && pieces.next(piece);) {
         const auto value = parseNumber(piece);
         if (!value)
             break;
-        if (numbers.size() < 3 || *value != 0.0)
-            numbers.push_back(*value);
-        if (numbers.size() > 3)
-            break;
+        numbers.push_back(*value);
     }
     return numbers;
 }
