@@ -5,6 +5,7 @@
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
+#include "app/LinkErrorBoxes.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmPresets.h"
@@ -152,6 +153,7 @@ void TfrmMain::startUp() {
     const std::string device = cmbDevices->currentText().toStdString();
     if (!device.empty()) {
         WaitCursor wait;
+        const StartupOpenReports toTheLog(logInbox_, device);
         controller_->Open(device);
         deviceOpened_ = true;
     }

@@ -57,6 +57,8 @@ struct WindowAutosave;
 class SpectrumGraph;
 class TQrxController;
 class TfrmCalibrate;
+class SpectrumOpening;
+struct ReadResult;
 class TfrmPresets;
 class TfrmSettings;
 struct MeasurementStatus;
@@ -136,6 +138,8 @@ public:
     // with or subtract.
     void miSaveSpectrumAsClick();
     void miOpenSpectrumClick();
+    // A read of Open Spectrum is done: the reference, or the error in a box.
+    void spectrumOpened(const std::string& path, ReadResult read);
     void miSubtractReferenceClick();
     void miClearReferenceClick();
     // What Save Spectrum As writes: the spectrum now, with its measurement and calibration.
@@ -314,6 +318,7 @@ private:
     QFileDialog* dlgSave = nullptr;
     QFileDialog* dlgSaveAs = nullptr;
     QFileDialog* dlgOpen = nullptr;
+    SpectrumOpening* opening_ = nullptr; // reads Open Spectrum's file off the window's thread
 
     // The Presets entry of the Measurement menu and the status bar below the controls.
     QAction* miPresets = nullptr;

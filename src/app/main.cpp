@@ -1,6 +1,7 @@
 // Tarvio2: the program starts here. There are no command-line options; settings.ini holds
 // everything that can be configured (settings/SettingsLocation.h says where it lives).
 
+#include "app/CloseSignals.h"
 #include "app/InterfaceBackends.h"
 #include "app/LinkErrorBoxes.h"
 #include "app/MainWindow.h"
@@ -18,6 +19,7 @@
 
 int main(int argc, char* argv[]) {
     using namespace tarvio;
+    holdCloseSignals(); // before any thread starts: see CloseSignals.h
     QApplication application(argc, argv);
     // Lets the desktop match the window to its menu entry and icon, where they are installed.
     QGuiApplication::setDesktopFileName(QStringLiteral(TARVIO_APP_ID));
@@ -35,6 +37,7 @@ int main(int argc, char* argv[]) {
         TfrmSettings frmSettings(frmMain.settings());
         TfrmCalibrate frmCalibrate;
         frmMain.setDialogs(&frmSettings, &frmCalibrate);
+        const CloseSignals closeSignals(frmMain);
         frmMain.show();
         QApplication::exec();
     } catch (const std::exception& error) {
