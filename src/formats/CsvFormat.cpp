@@ -57,6 +57,8 @@ bool hasLetter(std::string_view text) {
     return false;
 }
 
+constexpr std::size_t MaxHeaderColumns = 1024;
+
 struct Columns {
     std::optional<std::size_t> channel;
     std::optional<std::size_t> energy;
@@ -85,7 +87,9 @@ Columns columnsFromHeader(std::string_view line, char separator, std::size_t num
             columns.channel = i;
         else if (!columns.energy && names(f, {"energy", "kev", "e_kev"}))
             columns.energy = i;
-        return !(counts && columns.channel && columns.energy);
+        // Names are looked for among the first columns only: a header of a hundred
+        // million names is no table of counts, and reading it all would take seconds.
+        return !(counts && columns.channel && columns.energy) && i + 1 < MaxHeaderColumns;
     });
     if (!counts && width == 2)
         counts = 1;
