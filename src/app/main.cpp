@@ -2,6 +2,7 @@
 // everything that can be configured (settings/SettingsLocation.h says where it lives).
 
 #include "app/CloseSignals.h"
+#include "app/HandlerGuard.h"
 #include "app/InterfaceBackends.h"
 #include "app/LinkErrorBoxes.h"
 #include "app/MainWindow.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QTimer>
 
 #include <exception>
 
@@ -39,6 +41,9 @@ int main(int argc, char* argv[]) {
         frmMain.setDialogs(&frmSettings, &frmCalibrate);
         const CloseSignals closeSignals(frmMain);
         frmMain.show();
+        // Once the window shows: a measurement a crash left behind is offered back.
+        QTimer::singleShot(0, &frmMain,
+                           [&frmMain] { runGuarded(&frmMain, [&] { frmMain.offerRestore(); }); });
         QApplication::exec();
     } catch (const std::exception& error) {
         showErrorBox(nullptr, QString::fromUtf8(error.what()));

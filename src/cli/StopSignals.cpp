@@ -44,6 +44,19 @@ void releaseStopSignals() {
     pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
+const char* signalName(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    default:
+        return "a signal";
+    }
+}
+
 int stopSignal() {
     return requested.load(std::memory_order_relaxed);
 }

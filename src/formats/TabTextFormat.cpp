@@ -3,6 +3,7 @@
 #include "formats/ChannelCounts.h"
 #include "formats/EnergyColumn.h"
 #include "formats/FormatText.h"
+#include "records/SpectrumExport.h"
 #include "records/TextFormat.h"
 
 namespace tarvio {
@@ -16,19 +17,14 @@ bool looksLikeEnergy(std::string_view text) {
 } // namespace
 
 std::string writeTabText(const MeasuredSpectrum& spectrum, bool energies) {
-    const bool keV = energies && spectrum.calibration.has_value();
-    std::string out;
-    out.reserve(spectrum.counts.size() * 16);
-    for (std::size_t i = 0; i < spectrum.counts.size(); ++i) {
-        if (keV)
-            appendEnergy(out, spectrum.calibration->energy(static_cast<double>(i)), i);
-        else
-            appendDecimal(out, static_cast<std::int64_t>(i));
-        out += '\t';
-        out += std::to_string(spectrum.counts[i]);
-        out += "\r\n";
-    }
-    return out;
+    const EnergyCalibration* axis =
+        energies && spectrum.calibration ? &*spectrum.calibration : nullptr;
+    std::size_t failed = 0;
+    auto text = tabSeparatedText(spectrum.counts, spectrum.counts.size(), axis, &failed);
+    if (!text)
+        throw WriteError("the energy of channel " + std::to_string(failed) +
+                         " is not a finite number");
+    return std::move(*text);
 }
 
 MeasuredSpectrum readTabText(std::string_view text, std::vector<std::string>& notes) {

@@ -1,47 +1,16 @@
 #include "records/SpectrumExport.h"
 
 #include "records/AtomicFile.h"
-#include "records/TextFormat.h"
 
 #include <optional>
 
 namespace tarvio {
 
-namespace {
-
-// Counts are unsigned 32-bit; printing them through a signed format would turn the largest
-// into negative numbers.
-void appendLine(std::string& out, std::uint32_t count) {
-    out += '\t';
-    appendDecimal(out, count);
-    out += "\r\n";
-}
-
-} // namespace
-
 std::string spectrumText(const Spectrum& spectrum) {
-    std::string text;
-    text.reserve(spectrum.validChannels() * 16);
-    for (std::uint32_t i = 0; i < spectrum.validChannels(); ++i) {
-        appendDecimal(text, i);
-        appendLine(text, spectrum.counts[i]);
-    }
-    return text;
+    return *tabSeparatedText(spectrum.counts, spectrum.validChannels(), nullptr);
 }
 
 namespace {
-
-template <class Axis>
-std::optional<std::string> energyText(const Spectrum& spectrum, const Axis& axis) {
-    std::string text;
-    text.reserve(spectrum.validChannels() * 24);
-    for (std::uint32_t i = 0; i < spectrum.validChannels(); ++i) {
-        if (!appendFixed(text, axis.energy(i), 4))
-            return std::nullopt;
-        appendLine(text, spectrum.counts[i]);
-    }
-    return text;
-}
 
 SaveResult writeEnergies(const std::string& path, const std::optional<std::string>& text) {
     if (!text)
@@ -54,11 +23,13 @@ SaveResult writeEnergies(const std::string& path, const std::optional<std::strin
 } // namespace
 
 std::string calibratedSpectrumText(const Spectrum& spectrum, const CalibrationLine& line) {
-    return energyText(spectrum, line).value_or(std::string());
+    // The same energies as the line's: offset + channel x gain.
+    const EnergyCalibration axis = EnergyCalibration::fromLine(line);
+    return tabSeparatedText(spectrum.counts, spectrum.validChannels(), &axis).value_or("");
 }
 
 std::string calibratedSpectrumText(const Spectrum& spectrum, const EnergyCalibration& calibration) {
-    return energyText(spectrum, calibration).value_or(std::string());
+    return tabSeparatedText(spectrum.counts, spectrum.validChannels(), &calibration).value_or("");
 }
 
 SaveResult Spectrum::saveText(const std::string& path) const {
@@ -70,12 +41,13 @@ SaveResult Spectrum::saveCalibratedText(const std::string& path, const Calibrati
     const auto line = CalibrationLine::fromPoints(point1, point2);
     if (!line)
         return SaveResult::failure(CalibrationUndefinedText);
-    return writeEnergies(path, energyText(*this, *line));
+    const EnergyCalibration axis = EnergyCalibration::fromLine(*line);
+    return writeEnergies(path, tabSeparatedText(counts, validChannels(), &axis));
 }
 
 SaveResult Spectrum::saveCalibratedText(const std::string& path,
                                         const EnergyCalibration& calibration) const {
-    return writeEnergies(path, energyText(*this, calibration));
+    return writeEnergies(path, tabSeparatedText(counts, validChannels(), &calibration));
 }
 
 } // namespace tarvio
