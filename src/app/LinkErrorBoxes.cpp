@@ -1,5 +1,6 @@
 #include "app/LinkErrorBoxes.h"
 
+#include "app/LogInbox.h"
 #include "app/MessageBoxes.h"
 #include "link/Report.h"
 
@@ -8,6 +9,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <string_view>
 
 namespace tarvio {
 
@@ -51,6 +53,28 @@ void installLinkErrorBoxes() {
 
 void removeLinkErrorBoxes() {
     SetErrorBoxSink({});
+}
+
+StartupOpenReports::StartupOpenReports(std::shared_ptr<LogInbox> log, const std::string& device) {
+    // The caption names the interface a report is about ("Device is not responding -
+    // <description> (3)"); only an interface that opened is registered under its name.
+    const std::string about = " - " + device + " (";
+    auto previous = std::make_shared<ErrorBoxSink>();
+    *previous = SetErrorBoxSink([log, about, previous](const char* caption, const char* text) {
+        if (caption && std::string_view(caption).find(about) != std::string_view::npos) {
+            log->pushLine(text ? text : "");
+            return;
+        }
+        if (*previous)
+            (*previous)(caption, text);
+        else
+            std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+    });
+    previous_ = *previous;
+}
+
+StartupOpenReports::~StartupOpenReports() {
+    SetErrorBoxSink(previous_);
 }
 
 } // namespace tarvio

@@ -5,6 +5,7 @@
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
+#include "app/LinkErrorBoxes.h"
 #include "app/LogView.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/TfrmCalibrate.h"
@@ -158,6 +159,7 @@ void TfrmMain::startUp() {
     const std::string device = cmbDevices->currentText().toStdString();
     if (!device.empty()) {
         WaitCursor wait;
+        const StartupOpenReports toTheLog(logInbox_, device);
         session_->open(device);
     }
 

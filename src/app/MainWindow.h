@@ -63,6 +63,8 @@ class TQrxController;
 class MeasurementSession;
 struct MeasurementEnd;
 class TfrmCalibrate;
+class SpectrumOpening;
+struct ReadResult;
 class TfrmPresets;
 class TfrmSettings;
 class WindowProcessing;
@@ -147,6 +149,8 @@ public:
     // with or subtract.
     void miSaveSpectrumAsClick();
     void miOpenSpectrumClick();
+    // A read of Open Spectrum is done: the reference, or the error in a box.
+    void spectrumOpened(const std::string& path, ReadResult read);
     void miSubtractReferenceClick();
     void miClearReferenceClick();
     // What Save Spectrum As writes: the spectrum now, with its measurement and calibration.
@@ -322,6 +326,7 @@ private:
     QFileDialog* dlgSave = nullptr;
     QFileDialog* dlgSaveAs = nullptr;
     QFileDialog* dlgOpen = nullptr;
+    SpectrumOpening* opening_ = nullptr; // reads Open Spectrum's file off the window's thread
 
     // The Presets entry of the Measurement menu and the status bar below the controls.
     QAction* miPresets = nullptr;

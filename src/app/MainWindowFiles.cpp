@@ -7,6 +7,7 @@
 #include "app/SaveFailure.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/WindowPeaks.h"
+#include "app/SpectrumOpening.h"
 #include "formats/SpectrumFiles.h"
 #include "records/TextFormat.h"
 #include "session/MeasurementSession.h"
@@ -105,6 +106,12 @@ void TfrmMain::createFileMenu() {
         dlgSaveAs->setDefaultSuffix(
             QString::fromLatin1(formatExtension(formatOfFilter(filter)).data()));
     });
+    // Open Spectrum waits for one read before it starts the next.
+    opening_ = new SpectrumOpening(this, [this](const std::string& path, ReadResult read) {
+        spectrumOpened(path, std::move(read));
+    });
+    connect(opening_, &SpectrumOpening::busyChanged, miOpenSpectrum,
+            [this](bool busy) { miOpenSpectrum->setEnabled(!busy); });
     dlgOpen = fileDialog(this, "dlgOpen", QFileDialog::AcceptOpen);
     dlgOpen->setFileMode(QFileDialog::ExistingFile);
     dlgOpen->setNameFilter(QString::fromLatin1(OpenFilters));
@@ -133,8 +140,10 @@ void TfrmMain::miOpenSpectrumClick() {
     const QString chosen = chooseSaveFile_(*dlgOpen);
     if (chosen.isEmpty())
         return;
-    const std::string path = QDir::toNativeSeparators(chosen).toStdString();
-    ReadResult read = readSpectrumFile(path);
+    opening_->open(QDir::toNativeSeparators(chosen).toStdString());
+}
+
+void TfrmMain::spectrumOpened(const std::string& path, ReadResult read) {
     if (!read)
         throw AppError(read.error);
 

@@ -1,6 +1,7 @@
 // Tarvio2: the program starts here. There are no command-line options; settings.ini holds
 // everything that can be configured (settings/SettingsLocation.h says where it lives).
 
+#include "app/CloseSignals.h"
 #include "app/HandlerGuard.h"
 #include "app/InterfaceBackends.h"
 #include "app/LinkErrorBoxes.h"
@@ -20,6 +21,7 @@
 
 int main(int argc, char* argv[]) {
     using namespace tarvio;
+    holdCloseSignals(); // before any thread starts: see CloseSignals.h
     QApplication application(argc, argv);
     // Lets the desktop match the window to its menu entry and icon, where they are installed.
     QGuiApplication::setDesktopFileName(QStringLiteral(TARVIO_APP_ID));
@@ -37,6 +39,7 @@ int main(int argc, char* argv[]) {
         TfrmSettings frmSettings(frmMain.settings());
         TfrmCalibrate frmCalibrate;
         frmMain.setDialogs(&frmSettings, &frmCalibrate);
+        const CloseSignals closeSignals(frmMain);
         frmMain.show();
         // Once the window shows: a measurement a crash left behind is offered back.
         QTimer::singleShot(0, &frmMain,

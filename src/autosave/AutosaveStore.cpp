@@ -184,7 +184,9 @@ void AutosaveStore::prune() const {
     const auto now = fs::file_time_type::clock::now();
     for (fs::directory_iterator it(folder_, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if (name.rfind("." + std::string(Prefix), 0) != 0 || !endsWith(name, ".tmp"))
+        // Older versions named their temporary files after the target.
+        const bool older = name.rfind("." + std::string(Prefix), 0) == 0 && endsWith(name, ".tmp");
+        if (!older && !isTemporaryName(name))
             continue;
         std::error_code timeError;
         const auto written = fs::last_write_time(it->path(), timeError);

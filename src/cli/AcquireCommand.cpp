@@ -7,7 +7,9 @@
 #include "cli/CommandErrors.h"
 #include "cli/Console.h"
 #include "cli/ExitCodes.h"
+#include "cli/NumberChecks.h"
 #include "cli/StopSignals.h"
+#include "records/AtomicFile.h"
 #include "records/PulseBuffer.h"
 #include "settings/AppError.h"
 #include "settings/BiasConversion.h"
@@ -19,6 +21,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -46,6 +49,9 @@ std::string whyNotWritable(const std::string& path) {
         return folder.string() + ": " + std::strerror(errno);
     if (::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode))
         return path + ": a folder";
+    // The same reasons the write itself would give at the end.
+    if (const std::string why = whyNotReplaceable(path); !why.empty())
+        return why;
     return {};
 }
 
@@ -53,18 +59,6 @@ std::string whyNotWritable(const std::string& path) {
 CLI::Validator quiet(CLI::Validator validator) {
     validator.description("");
     return validator;
-}
-
-// A number above zero, with a message that says so.
-CLI::Validator positive() {
-    return CLI::Validator(
-        [](std::string& text) -> std::string {
-            double value = 0.0;
-            return CLI::detail::lexical_cast(text, value) && value > 0.0
-                       ? std::string()
-                       : "'" + text + "' is not a number above 0";
-        },
-        "");
 }
 
 } // namespace
@@ -90,12 +84,13 @@ CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
     simulate->excludes(device);
     group(c->add_option("--activity", o.activity, "Simulated source: decays per second")
               ->type_name("N")
+              ->check(finiteNumber())
               ->check(quiet(CLI::Range(1.0, SimulatorConfig::MaxActivity)))
               ->needs(simulate),
           interface);
     group(c->add_option("--seed", o.seed, "Simulated source: seed of its random numbers")
               ->type_name("N")
-              ->check(quiet(CLI::NonNegativeNumber))
+              ->check(wholeNumber())
               ->needs(simulate),
           interface);
     group(c->add_flag("--fast", o.fast,
@@ -112,11 +107,13 @@ CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
     group(c->add_option("--threshold", o.threshold,
                         "Threshold in volts, 0 to 2.5 (default: the interface's own)")
               ->type_name("V")
+              ->check(finiteNumber())
               ->check(quiet(CLI::Range(0.0, 2.5))),
           point);
     group(c->add_option("--delay", o.delayMilliseconds,
                         "Interval of the measurement in milliseconds (default: Delay)")
               ->type_name("MS")
+              ->check(finiteNumber())
               ->check(quiet(CLI::Range(0.0, 1.0e7))),
           point);
     group(c->add_option("--samples", o.samples, "Samples per pulse, 1 to 450 (default: 450)")
@@ -127,15 +124,16 @@ CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
     const char* presets = "Presets (without any: until interrupted)";
     group(c->add_option("--real-time", o.realTime, "Stop after this many seconds of real time")
               ->type_name("S")
-              ->check(positive()),
+              ->check(finiteAboveZero()),
           presets);
     group(c->add_option("--live-time", o.liveTime, "Stop after this many seconds of live time")
               ->type_name("S")
-              ->check(positive()),
+              ->check(finiteAboveZero()),
           presets);
     group(c->add_option("--counts", o.counts, "Stop at this many counts in the spectrum")
               ->type_name("N")
-              ->check(positive()),
+              ->check(finiteAboveZero())
+              ->check(wholeNumber()),
           presets);
     group(c->add_option("--roi-counts", o.regionCounts,
                         "Stop at N net counts in the region FIRST:LAST")
@@ -155,7 +153,7 @@ CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
     group(c->add_option("--autosave", o.autosaveMinutes,
                         "Save the spectrum so far beside the output every MIN minutes")
               ->type_name("MIN")
-              ->check(positive()),
+              ->check(finiteAboveZero()),
           output);
     group(
         c->add_option("--roi", o.regions, "Region FIRST:LAST to report at the end; repeat for more")
@@ -228,9 +226,9 @@ AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings
     plan.thresholdVolts = o.threshold;
     plan.delaySeconds =
         o.delayMilliseconds ? *o.delayMilliseconds / 1000.0 : settings.app.delaySeconds;
-    if (!(plan.delaySeconds >= 0.0))
+    if (!(plan.delaySeconds >= 0.0) || !std::isfinite(plan.delaySeconds))
         throw UsageError("the measurement delay of " + settings.file +
-                         " is negative; give --delay");
+                         " is not a number of zero or more; give --delay");
     plan.samples = static_cast<std::uint16_t>(o.samples.value_or(DefaultSampleCount));
 
     plan.limits.realSeconds = o.realTime;

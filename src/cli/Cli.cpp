@@ -7,6 +7,7 @@
 #include "cli/ExitCodes.h"
 #include "cli/ListCommand.h"
 #include "cli/SelfTestCommand.h"
+#include "cli/StopSignals.h"
 
 #include <CLI/CLI.hpp>
 
@@ -74,6 +75,9 @@ int runCli(int argc, const char* const* argv, const CliEnvironment& environment)
 
     CliEnvironment resolved = environment;
     resolved.settingsFile = settingsFile;
+    // Only a measurement handles the stop signals; the other commands end by them as before.
+    if (!acquireCommand->parsed())
+        releaseStopSignals();
     try {
         if (listCommand->parsed())
             return runList(list, resolved);

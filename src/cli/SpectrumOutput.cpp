@@ -1,8 +1,7 @@
 #include "cli/SpectrumOutput.h"
 
 #include "cli/CommandErrors.h"
-#include "formats/TabTextFormat.h"
-#include "records/AtomicFile.h"
+#include "formats/SpectrumFiles.h"
 
 namespace tarvio {
 
@@ -18,13 +17,11 @@ SpectrumOutput spectrumOutput(const std::string& path, bool calibrated) {
 }
 
 SaveResult writeSpectrum(const SpectrumOutput& output, const MeasuredSpectrum& spectrum) {
-    if (output.format == FileFormat::TabText)
-        return writeFileAtomically(output.path, writeTabText(spectrum, output.energies));
     if (output.remarks.empty())
-        return saveSpectrumFile(output.path, spectrum, output.format);
+        return saveSpectrumFile(output.path, spectrum, output.format, output.energies);
     MeasuredSpectrum noted = spectrum;
     noted.remarks.insert(noted.remarks.end(), output.remarks.begin(), output.remarks.end());
-    return saveSpectrumFile(output.path, noted, output.format);
+    return saveSpectrumFile(output.path, noted, output.format, output.energies);
 }
 
 std::vector<std::string> whatIsLeftOut(const SpectrumOutput& output,

@@ -1,6 +1,7 @@
 #include "cli/StopSignals.h"
 
 #include <atomic>
+#include <pthread.h>
 
 namespace tarvio {
 
@@ -22,7 +23,26 @@ void install(int signal, void (*handler)(int), struct sigaction& previous) {
     sigaction(signal, &action, &previous);
 }
 
+sigset_t stopSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
 } // namespace
+
+void holdStopSignals() {
+    const sigset_t set = stopSet();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
+void releaseStopSignals() {
+    const sigset_t set = stopSet();
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
 
 const char* signalName(int signal) {
     switch (signal) {
@@ -56,6 +76,7 @@ StopSignals::StopSignals() {
     sigaction(SIGHUP, nullptr, &previousHup_);
     if (previousHup_.sa_handler != SIG_IGN)
         install(SIGHUP, onStopSignal, previousHup_);
+    releaseStopSignals();
 }
 
 StopSignals::~StopSignals() {

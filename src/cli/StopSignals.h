@@ -17,7 +17,15 @@ const char* signalName(int signal);
 void requestStop(int signal);
 void clearStopRequest();
 
-// Installs the handlers for its lifetime and restores the previous ones after.
+// A signal that comes before the handlers are installed would end the process by its default
+// action, the output unwritten. main() holds SIGINT, SIGTERM and SIGHUP back first thing; a
+// StopSignals lets them through once its handlers are in place (one that came meanwhile then
+// asks to stop), and a command without handlers releases them to their default action.
+void holdStopSignals();
+void releaseStopSignals();
+
+// Installs the handlers for its lifetime, then lets held signals through; restores the
+// previous handlers after.
 class StopSignals {
 public:
     StopSignals();

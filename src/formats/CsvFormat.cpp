@@ -6,26 +6,36 @@
 #include "formats/MetadataRemarks.h"
 #include "records/TextFormat.h"
 
+#include <algorithm>
+
 namespace tarvio {
 
 namespace {
 
 constexpr const char* Eol = "\r\n";
 constexpr const char* Header = "channel,energy_keV,counts";
-constexpr int EnergyDecimals = 4; // as the tab-separated keV file
 
-std::vector<std::string_view> splitOn(std::string_view line, char separator) {
-    std::vector<std::string_view> fields;
+// One field without the blanks around it; a quoted name or number loses its quotes.
+std::string_view fieldText(std::string_view raw) {
+    std::string_view field = trim(raw);
+    if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
+        field = field.substr(1, field.size() - 2);
+    return field;
+}
+
+std::size_t fieldCount(std::string_view line, char separator) {
+    return static_cast<std::size_t>(std::count(line.begin(), line.end(), separator)) + 1;
+}
+
+// Calls take(index, field) for each field of the line until it returns false. Nothing is
+// gathered, so a row of a million separators costs no memory.
+template <typename Take> void forEachField(std::string_view line, char separator, Take take) {
     std::size_t begin = 0;
-    for (;;) {
+    for (std::size_t index = 0;; ++index) {
         const std::size_t end = line.find(separator, begin);
-        std::string_view field = trim(line.substr(begin, end - begin));
-        // A quoted name or number: the quotes are not part of it.
-        if (field.size() >= 2 && field.front() == '"' && field.back() == '"')
-            field = field.substr(1, field.size() - 2);
-        fields.push_back(field);
-        if (end == std::string_view::npos)
-            return fields;
+        if (!take(index, fieldText(line.substr(begin, end - begin))) ||
+            end == std::string_view::npos)
+            return;
         begin = end + 1;
     }
 }
@@ -47,6 +57,8 @@ bool hasLetter(std::string_view text) {
     return false;
 }
 
+constexpr std::size_t MaxHeaderColumns = 1024;
+
 struct Columns {
     std::optional<std::size_t> channel;
     std::optional<std::size_t> energy;
@@ -61,22 +73,29 @@ bool names(std::string_view field, std::initializer_list<std::string_view> candi
     return false;
 }
 
-Columns columnsFromHeader(const std::vector<std::string_view>& header, std::size_t line) {
+Columns columnsFromHeader(std::string_view line, char separator, std::size_t number) {
     Columns columns;
     std::optional<std::size_t> counts;
-    for (std::size_t i = 0; i < header.size(); ++i) {
-        if (!counts && names(header[i], {"count", "counts", "content", "value"}))
+    std::string_view first;
+    const std::size_t width = fieldCount(line, separator);
+    forEachField(line, separator, [&](std::size_t i, std::string_view f) {
+        if (i == 0)
+            first = f;
+        if (!counts && names(f, {"count", "counts", "content", "value"}))
             counts = i;
-        else if (!columns.channel && names(header[i], {"channel", "chan", "ch"}))
+        else if (!columns.channel && names(f, {"channel", "chan", "ch"}))
             columns.channel = i;
-        else if (!columns.energy && names(header[i], {"energy", "kev", "e_kev"}))
+        else if (!columns.energy && names(f, {"energy", "kev", "e_kev"}))
             columns.energy = i;
-    }
-    if (!counts && header.size() == 2)
+        // Names are looked for among the first columns only: a header of a hundred
+        // million names is no table of counts, and reading it all would take seconds.
+        return !(counts && columns.channel && columns.energy) && i + 1 < MaxHeaderColumns;
+    });
+    if (!counts && width == 2)
         counts = 1;
     if (!counts)
-        failAtLine(line, "no column of counts among " + quoted(std::string(header.front())) +
-                             (header.size() > 1 ? " ..." : ""));
+        failAtLine(number,
+                   "no column of counts among " + quoted(first) + (width > 1 ? " ..." : ""));
     columns.counts = *counts;
     return columns;
 }
@@ -130,7 +149,7 @@ std::string writeCsv(const MeasuredSpectrum& spectrum) {
         appendDecimal(out, static_cast<std::int64_t>(i));
         out += ',';
         if (spectrum.calibration)
-            appendFixed(out, spectrum.calibration->energy(static_cast<double>(i)), EnergyDecimals);
+            appendEnergy(out, spectrum.calibration->energy(static_cast<double>(i)), i);
         out += ',';
         out += std::to_string(spectrum.counts[i]);
         out += Eol;
@@ -148,41 +167,55 @@ MeasuredSpectrum readCsv(std::string_view text, std::vector<std::string>& notes)
     bool energiesUsable = true;
     bool calibrationGiven = false;
 
-    const auto lines = splitLines(text);
     std::size_t lastLine = 1;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::size_t number = i + 1;
-        const std::string_view line = trim(lines[i]);
+    std::size_t remarkLines = 0;
+    LineCursor lines(text);
+    for (std::string_view raw; lines.next(raw);) {
+        const std::size_t number = lines.number();
+        const std::string_view line = trim(raw);
         if (line.empty())
             continue;
         lastLine = number;
         if (line.front() == '#') {
-            std::string_view body = trim(line.substr(1));
+            const std::string_view body = trim(line.substr(1));
+            if (body.empty() || ++remarkLines > MaxRemarks)
+                continue;
             calibrationGiven = calibrationGiven || startsWithNoCase(body, remark_keys::Calibration);
             remarks.push_back(body);
             continue;
         }
         if (!columns) {
             separator = separatorOf(line);
-            const auto fields = splitOn(line, separator);
             if (hasLetter(line)) {
-                columns = columnsFromHeader(fields, number);
+                columns = columnsFromHeader(line, separator, number);
                 continue;
             }
-            columns = columnsFromWidth(fields.size());
+            columns = columnsFromWidth(fieldCount(line, separator));
         }
-        const auto fields = splitOn(line, separator);
-        if (fields.size() <= columns->counts)
-            failAtLine(number, "the row has " + std::to_string(fields.size()) +
+        std::optional<std::string_view> channel;
+        std::optional<std::string_view> energy;
+        std::optional<std::string_view> count;
+        const std::size_t lastNeeded =
+            std::max({columns->counts, columns->channel.value_or(0), columns->energy.value_or(0)});
+        forEachField(line, separator, [&](std::size_t i, std::string_view f) {
+            if (columns->channel && i == *columns->channel)
+                channel = f;
+            if (columns->energy && i == *columns->energy)
+                energy = f;
+            if (i == columns->counts)
+                count = f;
+            return i < lastNeeded;
+        });
+        if (!count)
+            failAtLine(number, "the row has " + std::to_string(fieldCount(line, separator)) +
                                    " columns; the counts are in column " +
                                    std::to_string(columns->counts + 1));
-        if (columns->channel && *columns->channel < fields.size())
-            counts.put(number, fields[*columns->channel], fields[columns->counts]);
+        if (channel)
+            counts.put(number, *channel, *count);
         else
-            counts.append(number, fields[columns->counts]);
-        if (columns->energy && *columns->energy < fields.size() && energiesUsable &&
-            !fields[*columns->energy].empty())
-            energiesUsable = energies.add(counts.size() - 1, fields[*columns->energy]);
+            counts.append(number, *count);
+        if (energy && energiesUsable && !energy->empty())
+            energiesUsable = energies.add(counts.size() - 1, *energy);
     }
     if (!columns)
         failAtLine(lastLine, "no rows of counts");
@@ -199,6 +232,8 @@ MeasuredSpectrum readCsv(std::string_view text, std::vector<std::string>& notes)
         if (!readRemark(r, result) && !r.empty())
             result.remarks.emplace_back(r);
     }
+    if (remarkLines > MaxRemarks)
+        notes.push_back(remarksLeftOutNote(remarkLines));
     return result;
 }
 

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace tarvio {
 
@@ -52,6 +53,13 @@ bool expect(std::string_view text, std::size_t& at, char c) {
 }
 
 } // namespace
+
+void appendEnergy(std::string& out, double energy, std::size_t channel) {
+    constexpr int EnergyDecimals = 4;
+    if (!appendFixed(out, energy, EnergyDecimals))
+        throw WriteError("the energy of channel " + std::to_string(channel) +
+                         " is not a finite number");
+}
 
 void failAtLine(std::size_t line, const std::string& what) {
     throw ParseError("line " + std::to_string(line) + ": " + what);
@@ -270,33 +278,56 @@ bool equalsNoCase(std::string_view a, std::string_view b) {
 
 std::vector<std::string_view> splitLines(std::string_view text) {
     std::vector<std::string_view> lines;
-    std::size_t begin = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\n' && text[i] != '\r')
-            continue;
-        lines.push_back(text.substr(begin, i - begin));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
-            ++i;
-        begin = i + 1;
-    }
-    if (begin < text.size())
-        lines.push_back(text.substr(begin));
+    LineCursor cursor(text);
+    for (std::string_view line; cursor.next(line);)
+        lines.push_back(line);
     return lines;
 }
 
 std::vector<std::string_view> splitBlanks(std::string_view text) {
     std::vector<std::string_view> pieces;
-    std::size_t i = 0;
-    while (i < text.size()) {
-        while (i < text.size() && isSpace(text[i]))
-            ++i;
-        const std::size_t begin = i;
-        while (i < text.size() && !isSpace(text[i]))
-            ++i;
-        if (i > begin)
-            pieces.push_back(text.substr(begin, i - begin));
-    }
+    BlankCursor cursor(text);
+    for (std::string_view piece; cursor.next(piece);)
+        pieces.push_back(piece);
     return pieces;
+}
+
+bool LineCursor::next(std::string_view& line) {
+    if (at_ >= text_.size())
+        return false;
+    std::size_t end = at_;
+    while (end < text_.size() && text_[end] != '\n' && text_[end] != '\r')
+        ++end;
+    ++number_;
+    line = text_.substr(at_, end - at_);
+    if (end == text_.size()) {
+        at_ = end;
+        return true;
+    }
+    at_ = end + (text_[end] == '\r' && end + 1 < text_.size() && text_[end + 1] == '\n' ? 2 : 1);
+    return true;
+}
+
+bool BlankCursor::next(std::string_view& piece) {
+    while (at_ < text_.size() && isSpace(text_[at_]))
+        ++at_;
+    if (at_ >= text_.size())
+        return false;
+    const std::size_t begin = at_;
+    while (at_ < text_.size() && !isSpace(text_[at_]))
+        ++at_;
+    piece = text_.substr(begin, at_ - begin);
+    return true;
+}
+
+void addNote(std::vector<std::string>& notes, std::string note) {
+    if (notes.size() >= MaxNotes)
+        return;
+    for (const std::string& n : notes) {
+        if (n == note)
+            return;
+    }
+    notes.push_back(std::move(note));
 }
 
 } // namespace tarvio

@@ -19,6 +19,16 @@ public:
     explicit ParseError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// A writer's complaint: a field it cannot put into words (an energy no double holds). The
+// save fails with it rather than leave the field empty.
+class WriteError : public std::runtime_error {
+public:
+    explicit WriteError(const std::string& message) : std::runtime_error(message) {}
+};
+
+// Appends the energy of channel with four decimals, or throws WriteError naming the channel.
+void appendEnergy(std::string& out, double energy, std::size_t channel);
+
 [[noreturn]] void failAtLine(std::size_t line, const std::string& what);
 [[noreturn]] void failAtElement(std::string_view element, const std::string& what);
 
@@ -66,5 +76,37 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 std::vector<std::string_view> splitLines(std::string_view text);
 // Pieces separated by any run of white space (blanks and line breaks).
 std::vector<std::string_view> splitBlanks(std::string_view text);
+
+// The same lines one at a time: a reader walks a file of any size in constant memory, where
+// a vector of all its lines would cost sixteen times a file of empty lines.
+class LineCursor {
+public:
+    explicit LineCursor(std::string_view text) : text_(text) {}
+    // False after the last line.
+    bool next(std::string_view& line);
+    // The line last returned, counted from 1.
+    std::size_t number() const { return number_; }
+
+private:
+    std::string_view text_;
+    std::size_t at_ = 0;
+    std::size_t number_ = 0;
+};
+
+// The same pieces one at a time.
+class BlankCursor {
+public:
+    explicit BlankCursor(std::string_view text) : text_(text) {}
+    // False after the last piece.
+    bool next(std::string_view& piece);
+
+private:
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
+
+// A reader's notes stay few whatever a file repeats: one of a kind, and at most MaxNotes.
+inline constexpr std::size_t MaxNotes = 20;
+void addNote(std::vector<std::string>& notes, std::string note);
 
 } // namespace tarvio

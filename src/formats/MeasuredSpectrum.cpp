@@ -17,7 +17,7 @@ std::uint64_t MeasuredSpectrum::totalCounts() const {
 }
 
 std::optional<EnergyCalibration> calibrationFromFile(std::vector<double> c) {
-    if (c.size() < 2)
+    if (c.size() < 2 || c.size() >= MaxCoefficients)
         return std::nullopt;
     for (std::size_t i = 3; i < c.size(); ++i) {
         if (c[i] != 0.0)

@@ -33,6 +33,8 @@ struct MeasuredSpectrum {
 // line; terms beyond the third must be zero. No gain at all is how files say "uncalibrated",
 // so that and anything not finite give nullopt.
 std::optional<EnergyCalibration> calibrationFromFile(std::vector<double> coefficients);
+// Readers stop at this many coefficients; calibrationFromFile refuses a list that long.
+inline constexpr std::size_t MaxCoefficients = 16;
 
 // The live record's channels, without any times or calibration.
 MeasuredSpectrum measuredSpectrum(const Spectrum& spectrum);

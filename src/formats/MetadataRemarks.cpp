@@ -85,10 +85,10 @@ bool readCalibration(std::string_view value, MeasuredSpectrum& spectrum) {
         spectrum.calibration.reset();
         return true;
     }
-    const auto pieces = splitBlanks(value);
+    BlankCursor pieces(value);
     std::vector<double> c;
-    for (std::size_t i = 0; i < pieces.size() && i < 3; ++i) {
-        const auto number = parseNumber(pieces[i]);
+    for (std::string_view piece; c.size() < 3 && pieces.next(piece);) {
+        const auto number = parseNumber(piece);
         if (!number)
             return false;
         c.push_back(*number);
@@ -101,6 +101,11 @@ bool readCalibration(std::string_view value, MeasuredSpectrum& spectrum) {
 }
 
 } // namespace
+
+std::string remarksLeftOutNote(std::size_t total) {
+    return "The file holds " + std::to_string(total) + " remarks; the first " +
+           std::to_string(MaxRemarks) + " were read.";
+}
 
 std::string remark(std::string_view key, std::string_view value) {
     return std::string(key) + ": " + oneLine(value);

@@ -25,6 +25,12 @@ inline constexpr std::string_view Ended = "Measurement ended";
 inline constexpr std::string_view UnknownValue = "unknown";
 inline constexpr std::string_view NoCalibrationValue = "none";
 
+// Remarks read from one file, the keyed ones among them: far more than any program writes, few
+// enough that a file of nothing but remark lines costs no more than its size.
+inline constexpr std::size_t MaxRemarks = 1000;
+// "The file holds 5000 remarks; the first 1000 were read."
+std::string remarksLeftOutNote(std::size_t total);
+
 std::string remark(std::string_view key, std::string_view value);
 
 // Interface, chip identifiers, bias, threshold, delay, samples per pulse (those known), the

@@ -6,6 +6,7 @@
 #include <pugixml.hpp>
 
 #include <algorithm>
+#include <new>
 #include <utility>
 
 namespace tarvio {
@@ -213,25 +214,25 @@ std::size_t lineAt(std::string_view text, std::ptrdiff_t offset) {
 std::vector<std::uint64_t> readChannelData(pugi::xml_node data) {
     const std::string_view compression = data.attribute("compressionCode").as_string("None");
     const bool countedZeroes = compression == "CountedZeroes";
-    const auto values = splitBlanks(data.text().get());
+    BlankCursor values(data.text().get());
     std::vector<std::uint64_t> counts;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const std::string_view piece = trim(values[i]);
-        if (piece.empty())
-            continue;
+    std::size_t index = 0;
+    for (std::string_view piece; values.next(piece);) {
+        ++index;
         const auto count = parseCount(piece);
         if (!count)
-            failAtElement("ChannelData", "value " + std::to_string(i + 1) + " " + quoted(piece) +
+            failAtElement("ChannelData", "value " + std::to_string(index) + " " + quoted(piece) +
                                              " is not a whole count of zero or more");
         std::uint64_t repeat = 1;
         std::uint64_t value = *count;
         if (countedZeroes && *count == 0) {
             // "0 n" stands for n empty channels.
-            const auto run = i + 1 < values.size() ? parseCount(trim(values[i + 1])) : std::nullopt;
+            std::string_view length;
+            const auto run = values.next(length) ? parseCount(length) : std::nullopt;
             if (!run)
                 failAtElement("ChannelData", "a run of zeroes without its length");
             repeat = *run;
-            ++i;
+            ++index;
         }
         if (repeat > MaxFileChannels - counts.size())
             failAtElement("ChannelData",
@@ -260,21 +261,27 @@ std::optional<EnergyCalibration> readCoefficients(pugi::xml_node calibration,
         return std::nullopt;
     }
     std::vector<double> c;
-    for (const std::string_view piece : splitBlanks(values.text().get())) {
-        const auto value = parseNumber(trim(piece));
+    BlankCursor pieces(values.text().get());
+    std::size_t read = 0;
+    for (std::string_view piece; pieces.next(piece);) {
+        if (++read == MaxCoefficients) {
+            notes.push_back("The energy calibration has more than three coefficients; the "
+                            "spectrum was read without an energy axis.");
+            return std::nullopt;
+        }
+        const auto value = parseNumber(piece);
         if (!value) {
             notes.push_back("Energy calibration coefficient " + quoted(piece) +
                             " is not a number; the spectrum was read without an energy axis.");
             return std::nullopt;
         }
-        c.push_back(*value);
-    }
-    for (std::size_t i = 3; i < c.size(); ++i) {
-        if (c[i] != 0.0) {
+        if (c.size() >= 3 && *value != 0.0) {
             notes.push_back("The energy calibration has more than three coefficients; the "
                             "spectrum was read without an energy axis.");
             return std::nullopt;
         }
+        if (c.size() < 3)
+            c.push_back(*value);
     }
     return calibrationFromFile(std::move(c));
 }
@@ -331,14 +338,43 @@ void readTimes(pugi::xml_node spectrum, MeasurementInfo& info, std::vector<std::
     duration({"LiveTimeDuration", "LiveTime"}, info.liveSeconds);
 }
 
-void readRemarks(pugi::xml_node node, MeasuredSpectrum& spectrum) {
+// seen counts the remarks met so far; those beyond MaxRemarks are left out.
+void readRemarks(pugi::xml_node node, MeasuredSpectrum& spectrum, std::size_t& seen) {
     for (pugi::xml_node r : node.children()) {
-        if (localName(r) != "Remark")
+        if (localName(r) != "Remark" || ++seen > MaxRemarks)
             continue;
-        const std::string text = r.text().get();
+        const std::string_view text = r.text().get();
         if (!readRemark(text, spectrum) && !trim(text).empty())
-            spectrum.remarks.push_back(text);
+            spectrum.remarks.emplace_back(text);
     }
+}
+
+// pugixml spends some 50 bytes on every element, attribute and text between tags, so a
+// file of nothing but tiny elements would take twenty times its size. Each of those begins
+// with '<' or holds '='; a spectrum file has few of them for its size, and one with more
+// is refused before a node is built.
+void checkNodeCount(std::string_view text) {
+    constexpr std::size_t Allowance = 1 << 16; // any small file, however it is written
+    constexpr std::size_t BytesPerNode = 32;
+    const std::size_t limit = Allowance + text.size() / BytesPerNode;
+    std::size_t nodes = 0;
+    for (const char c : text)
+        nodes += (c == '<' || c == '=') ? 1 : 0;
+    if (nodes > limit)
+        failAtLine(1, "too many elements and attributes for a spectrum file (" +
+                          std::to_string(nodes) + " where at most " + std::to_string(limit) +
+                          " fit a file of this size)");
+}
+
+void loadDocument(std::string_view text, pugi::xml_document& doc) {
+    checkNodeCount(text);
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto);
+    if (parsed.status == pugi::status_out_of_memory)
+        throw std::bad_alloc(); // said as for every reader, not as a fault of the XML
+    if (!parsed)
+        failAtLine(lineAt(text, parsed.offset),
+                   std::string("not well-formed XML: ") + parsed.description());
 }
 
 } // namespace
@@ -362,11 +398,7 @@ std::string writeN42(const MeasuredSpectrum& spectrum) {
 
 MeasuredSpectrum readN42(std::string_view text, std::vector<std::string>& notes) {
     pugi::xml_document doc;
-    const pugi::xml_parse_result parsed =
-        doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto);
-    if (!parsed)
-        failAtLine(lineAt(text, parsed.offset),
-                   std::string("not well-formed XML: ") + parsed.description());
+    loadDocument(text, doc);
     const pugi::xml_node root = doc.document_element();
 
     // The spectra of the measurements, in file order; an older layout has its spectra
@@ -407,8 +439,11 @@ MeasuredSpectrum readN42(std::string_view text, std::vector<std::string>& notes)
 
     // Remarks come last: a time or calibration they mark unknown was written as a
     // placeholder above.
-    readRemarks(spectrumNode.parent(), result);
-    readRemarks(spectrumNode, result);
+    std::size_t remarks = 0;
+    readRemarks(spectrumNode.parent(), result, remarks);
+    readRemarks(spectrumNode, result, remarks);
+    if (remarks > MaxRemarks)
+        notes.push_back(remarksLeftOutNote(remarks));
     return result;
 }
 

@@ -4,6 +4,9 @@
 #include "formats/MetadataRemarks.h"
 
 #include <cstdio>
+#include <optional>
+#include <utility>
+#include <vector>
 
 namespace tarvio {
 
@@ -31,95 +34,82 @@ std::optional<std::int64_t> parseSpeDate(std::string_view text) {
     return parsed->utcMs;
 }
 
-struct Line {
-    std::size_t number; // from 1
-    std::string_view text;
-};
+// The $DATA: block as it streams past: the first and last channel, then counts, several to a
+// line if need be.
+class DataBlock {
+public:
+    explicit DataBlock(std::size_t line) : keywordLine_(line), lastLine_(line) {}
 
-struct Block {
-    std::string_view keyword; // "$DATA:"
-    std::size_t line;
-    std::vector<Line> lines;
-};
-
-std::vector<Block> splitBlocks(std::string_view text) {
-    std::vector<Block> blocks;
-    const auto lines = splitLines(text);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        // A keyword starts its line; text of a block that begins with '$' is written
-        // indented, so a title can never be taken for a keyword.
-        const std::string_view line = trim(lines[i]);
-        if (!lines[i].empty() && lines[i].front() == '$') {
-            blocks.push_back({line, i + 1, {}});
-            continue;
+    void add(std::size_t number, std::string_view text) {
+        if (trim(text).empty())
+            return;
+        if (!range_) {
+            readRange(number, text);
+            return;
         }
-        if (blocks.empty()) {
-            if (line.empty())
-                continue;
-            failAtLine(i + 1, "not an SPE file: " + quoted(line) +
-                                  " comes before any block such as $SPEC_ID:");
-        }
-        blocks.back().lines.push_back({i + 1, lines[i]});
-    }
-    return blocks;
-}
-
-std::vector<std::uint64_t> readData(const Block& block) {
-    std::size_t at = 0;
-    while (at < block.lines.size() && trim(block.lines[at].text).empty())
-        ++at;
-    if (at == block.lines.size())
-        failAtLine(block.line, "$DATA: without its first and last channel");
-    const Line& range = block.lines[at++];
-    const auto bounds = splitBlanks(range.text);
-    const auto first = bounds.size() == 2 ? parseCount(bounds[0]) : std::nullopt;
-    const auto last = bounds.size() == 2 ? parseCount(bounds[1]) : std::nullopt;
-    if (!first || !last || *first > *last)
-        failAtLine(range.number, quoted(range.text) + " is not a first and a last channel");
-    if (*last >= MaxFileChannels)
-        failAtLine(range.number, "more than " + std::to_string(MaxFileChannels) + " channels");
-
-    // Channels below the first are empty; counts may stand several to a line.
-    std::vector<std::uint64_t> counts(static_cast<std::size_t>(*first), 0);
-    const std::size_t expected = static_cast<std::size_t>(*last + 1);
-    std::size_t lastLine = range.number;
-    for (; at < block.lines.size(); ++at) {
-        const Line& line = block.lines[at];
-        for (const std::string_view piece : splitBlanks(line.text)) {
+        BlankCursor pieces(text);
+        for (std::string_view piece; pieces.next(piece);) {
             const auto count = parseCount(piece);
             if (!count)
-                failAtLine(line.number, quoted(piece) + " is not a whole count of zero or more");
-            if (counts.size() == expected)
-                failAtLine(line.number, "more counts than channels " + std::to_string(*first) +
-                                            " to " + std::to_string(*last));
-            counts.push_back(*count);
-            lastLine = line.number;
+                failAtLine(number, quoted(piece) + " is not a whole count of zero or more");
+            if (counts_.size() == expected_)
+                failAtLine(number, "more counts than channels " + std::to_string(first_) + " to " +
+                                       std::to_string(expected_ - 1));
+            counts_.push_back(*count);
+            lastLine_ = number;
         }
     }
-    if (counts.size() != expected)
-        failAtLine(lastLine, "$DATA: announces channels " + std::to_string(*first) + " to " +
-                                 std::to_string(*last) + " but holds " +
-                                 std::to_string(counts.size() - *first) + " counts");
-    return counts;
-}
 
-// The numbers of a block's first non-empty line (a unit such as "keV" after them ends it).
-std::vector<double> numbersOf(const Block& block, std::size_t skipLines = 0) {
+    std::vector<std::uint64_t> take() {
+        if (!range_)
+            failAtLine(keywordLine_, "$DATA: without its first and last channel");
+        if (counts_.size() != expected_)
+            failAtLine(lastLine_, "$DATA: announces channels " + std::to_string(first_) + " to " +
+                                      std::to_string(expected_ - 1) + " but holds " +
+                                      std::to_string(counts_.size() - first_) + " counts");
+        return std::move(counts_);
+    }
+
+private:
+    void readRange(std::size_t number, std::string_view text) {
+        BlankCursor pieces(text);
+        std::string_view bounds[3];
+        std::size_t n = 0;
+        while (n < 3 && pieces.next(bounds[n]))
+            ++n;
+        const auto first = n == 2 ? parseCount(bounds[0]) : std::nullopt;
+        const auto last = n == 2 ? parseCount(bounds[1]) : std::nullopt;
+        if (!first || !last || *first > *last)
+            failAtLine(number, quoted(text) + " is not a first and a last channel");
+        if (*last >= MaxFileChannels)
+            failAtLine(number, "more than " + std::to_string(MaxFileChannels) + " channels");
+        // Channels below the first are empty.
+        first_ = static_cast<std::size_t>(*first);
+        expected_ = static_cast<std::size_t>(*last + 1);
+        counts_.assign(first_, 0);
+        range_ = true;
+        lastLine_ = number;
+    }
+
+    std::size_t keywordLine_;
+    std::size_t lastLine_;
+    bool range_ = false;
+    std::size_t first_ = 0;
+    std::size_t expected_ = 0;
+    std::vector<std::uint64_t> counts_;
+};
+
+// The numbers at the start of a line (a unit such as "keV" after them ends them), at most
+// MaxCoefficients: a longer line is no calibration, and a line of a million zeroes is never
+// gathered or read to its end.
+std::vector<double> numbersOf(std::string_view line) {
     std::vector<double> numbers;
-    for (const Line& line : block.lines) {
-        if (trim(line.text).empty())
-            continue;
-        if (skipLines > 0) {
-            --skipLines;
-            continue;
-        }
-        for (const std::string_view piece : splitBlanks(line.text)) {
-            const auto value = parseNumber(piece);
-            if (!value)
-                break;
-            numbers.push_back(*value);
-        }
-        break;
+    BlankCursor pieces(line);
+    for (std::string_view piece; numbers.size() < MaxCoefficients && pieces.next(piece);) {
+        const auto value = parseNumber(piece);
+        if (!value)
+            break;
+        numbers.push_back(*value);
     }
     return numbers;
 }
@@ -178,62 +168,101 @@ std::string writeSpe(const MeasuredSpectrum& spectrum) {
 }
 
 MeasuredSpectrum readSpe(std::string_view text, std::vector<std::string>& notes) {
-    const std::vector<Block> blocks = splitBlocks(text);
     MeasuredSpectrum result;
     std::vector<std::string_view> remarks;
+    std::size_t remarkLines = 0;
     std::optional<EnergyCalibration> fit;
     std::optional<EnergyCalibration> mcaCal;
     bool haveData = false;
     bool haveMcaCal = false;
 
-    for (const Block& block : blocks) {
-        const std::string_view key = block.keyword;
-        if (key == "$SPEC_ID:") {
-            for (const Line& l : block.lines) {
-                if (!trim(l.text).empty()) {
-                    result.title = std::string(trim(l.text));
-                    break;
-                }
-            }
-        } else if (key == "$SPEC_REM:") {
-            for (const Line& l : block.lines)
-                remarks.push_back(trim(l.text));
-        } else if (key == "$DATE_MEA:") {
-            for (const Line& l : block.lines) {
-                if (trim(l.text).empty())
-                    continue;
-                if (const auto start = parseSpeDate(l.text))
-                    result.measurement.startUtcMs = *start;
+    // Blocks are read line by line as they pass: a file of nothing but keywords or remarks
+    // costs no memory beyond what is kept.
+    std::string_view key;
+    std::size_t keyLine = 0;
+    std::size_t linesInBlock = 0; // the non-empty ones so far
+    std::optional<DataBlock> data;
+    bool measTimesSeen = false;
+    auto endBlock = [&]() {
+        if (data) {
+            result.counts = data->take();
+            data.reset();
+            haveData = true;
+        }
+        if (key == "$MEAS_TIM:" && !measTimesSeen)
+            addNote(notes, "$MEAS_TIM: on line " + std::to_string(keyLine) +
+                               " does not hold a live and a real time; they were left out.");
+    };
+
+    LineCursor lines(text);
+    for (std::string_view line; lines.next(line);) {
+        const std::size_t number = lines.number();
+        // A keyword starts its line; text of a block that begins with '$' is written
+        // indented, so a title can never be taken for a keyword.
+        const std::string_view trimmed = trim(line);
+        if (!line.empty() && line.front() == '$') {
+            endBlock();
+            key = trimmed;
+            keyLine = number;
+            linesInBlock = 0;
+            measTimesSeen = false;
+            if (key == "$DATA:") {
+                if (haveData)
+                    addNote(notes,
+                            "The file holds more than one $DATA: block; the first was read.");
                 else
-                    notes.push_back("The date " + quoted(trim(l.text)) + " on line " +
-                                    std::to_string(l.number) +
-                                    " is not MM/DD/YYYY hh:mm:ss; it was left out.");
-                break;
+                    data.emplace(number);
+            } else if (key == "$MCA_CAL:") {
+                haveMcaCal = true;
+                mcaCal.reset();
+            } else if (key == "$ENER_FIT:") {
+                fit.reset();
             }
-        } else if (key == "$MEAS_TIM:") {
-            const auto times = numbersOf(block);
+            continue;
+        }
+        if (keyLine == 0) {
+            if (trimmed.empty())
+                continue;
+            failAtLine(number, "not an SPE file: " + quoted(trimmed) +
+                                   " comes before any block such as $SPEC_ID:");
+        }
+        if (key == "$SPEC_REM:") {
+            if (!trimmed.empty() && ++remarkLines <= MaxRemarks)
+                remarks.push_back(trimmed);
+            continue;
+        }
+        if (data) {
+            data->add(number, line);
+            continue;
+        }
+        if (trimmed.empty())
+            continue;
+        ++linesInBlock;
+        if (key == "$SPEC_ID:" && linesInBlock == 1) {
+            result.title = std::string(trimmed);
+        } else if (key == "$DATE_MEA:" && linesInBlock == 1) {
+            if (const auto start = parseSpeDate(line))
+                result.measurement.startUtcMs = *start;
+            else
+                addNote(notes, "The date " + quoted(trimmed) + " on line " +
+                                   std::to_string(number) +
+                                   " is not MM/DD/YYYY hh:mm:ss; it was left out.");
+        } else if (key == "$MEAS_TIM:" && linesInBlock == 1) {
+            const auto times = numbersOf(line);
             if (times.size() >= 2 && times[0] >= 0.0 && times[1] >= 0.0) {
                 result.measurement.liveSeconds = times[0];
                 result.measurement.realSeconds = times[1];
-            } else {
-                notes.push_back("$MEAS_TIM: on line " + std::to_string(block.line) +
-                                " does not hold a live and a real time; they were left out.");
+                measTimesSeen = true;
             }
-        } else if (key == "$DATA:") {
-            if (haveData) {
-                notes.push_back("The file holds more than one $DATA: block; the first was read.");
-                continue;
-            }
-            result.counts = readData(block);
-            haveData = true;
-        } else if (key == "$ENER_FIT:") {
-            fit = calibrationFromFile(numbersOf(block));
-        } else if (key == "$MCA_CAL:") {
-            haveMcaCal = true;
-            mcaCal = calibrationFromFile(numbersOf(block, 1));
+        } else if (key == "$ENER_FIT:" && linesInBlock == 1) {
+            fit = calibrationFromFile(numbersOf(line));
+        } else if (key == "$MCA_CAL:" && linesInBlock == 2) {
+            // The first line gives how many coefficients follow.
+            mcaCal = calibrationFromFile(numbersOf(line));
         }
         // Every other block ($ROI:, $PRESETS:, $SHAPE_CAL: ...) is of no use here.
     }
+    endBlock();
     if (!haveData)
         failAtLine(1, "no $DATA: block");
     result.calibration = haveMcaCal ? mcaCal : fit;
@@ -241,6 +270,8 @@ MeasuredSpectrum readSpe(std::string_view text, std::vector<std::string>& notes)
         if (!readRemark(r, result) && !r.empty())
             result.remarks.emplace_back(r);
     }
+    if (remarkLines > MaxRemarks)
+        addNote(notes, remarksLeftOutNote(remarkLines));
     return result;
 }
 

@@ -72,7 +72,7 @@ std::optional<FileFormat> formatForPath(std::string_view path) {
     return std::nullopt;
 }
 
-std::string spectrumFileText(const MeasuredSpectrum& spectrum, FileFormat format) {
+std::string spectrumFileText(const MeasuredSpectrum& spectrum, FileFormat format, bool energies) {
     switch (format) {
     case FileFormat::N42:
         return writeN42(spectrum);
@@ -83,12 +83,18 @@ std::string spectrumFileText(const MeasuredSpectrum& spectrum, FileFormat format
     case FileFormat::TabText:
         break;
     }
-    return writeTabText(spectrum);
+    return writeTabText(spectrum, energies);
 }
 
 SaveResult saveSpectrumFile(const std::string& path, const MeasuredSpectrum& spectrum,
-                            FileFormat format) {
-    return writeFileAtomically(path, spectrumFileText(spectrum, format));
+                            FileFormat format, bool energies) {
+    std::string text;
+    try {
+        text = spectrumFileText(spectrum, format, energies);
+    } catch (const WriteError& error) {
+        return SaveResult::failure("Unable to write to " + path + ": " + error.what());
+    }
+    return writeFileAtomically(path, text);
 }
 
 FileFormat detectFormat(std::string_view path, std::string_view text) {

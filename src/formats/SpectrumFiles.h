@@ -25,10 +25,14 @@ std::string_view formatExtension(FileFormat format);
 // By the path's extension, whatever its case; nullopt for one no format uses.
 std::optional<FileFormat> formatForPath(std::string_view path);
 
-std::string spectrumFileText(const MeasuredSpectrum& spectrum, FileFormat format);
-// Through a temporary file renamed over the target; the error names the file and the reason.
+// Throws WriteError when a field cannot be written (see saveSpectrumFile). energies: the keV
+// form of the tab-separated text.
+std::string spectrumFileText(const MeasuredSpectrum& spectrum, FileFormat format,
+                             bool energies = false);
+// Through a temporary file renamed over the target; the error names the file and the reason,
+// a field that cannot be written among them, and then nothing is written.
 SaveResult saveSpectrumFile(const std::string& path, const MeasuredSpectrum& spectrum,
-                            FileFormat format);
+                            FileFormat format, bool energies = false);
 
 struct ReadResult {
     std::optional<MeasuredSpectrum> spectrum;

@@ -19,7 +19,12 @@ bool looksLikeEnergy(std::string_view text) {
 std::string writeTabText(const MeasuredSpectrum& spectrum, bool energies) {
     const EnergyCalibration* axis =
         energies && spectrum.calibration ? &*spectrum.calibration : nullptr;
-    return tabSeparatedText(spectrum.counts, spectrum.counts.size(), axis);
+    std::size_t failed = 0;
+    auto text = tabSeparatedText(spectrum.counts, spectrum.counts.size(), axis, &failed);
+    if (!text)
+        throw WriteError("the energy of channel " + std::to_string(failed) +
+                         " is not a finite number");
+    return std::move(*text);
 }
 
 MeasuredSpectrum readTabText(std::string_view text, std::vector<std::string>& notes) {
@@ -27,16 +32,19 @@ MeasuredSpectrum readTabText(std::string_view text, std::vector<std::string>& no
     EnergyColumn energies;
     std::optional<bool> energyForm;
     std::size_t lastLine = 1;
-    const auto lines = splitLines(text);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::size_t number = i + 1;
-        if (trim(lines[i]).empty())
+    LineCursor lines(text);
+    for (std::string_view line; lines.next(line);) {
+        const std::size_t number = lines.number();
+        if (trim(line).empty())
             continue;
         lastLine = number;
-        const auto fields = splitBlanks(lines[i]);
-        if (fields.size() != 2)
+        // Two pieces and no third; a long row of pieces is never gathered.
+        BlankCursor pieces(line);
+        std::string_view fields[2];
+        std::string_view extra;
+        if (!pieces.next(fields[0]) || !pieces.next(fields[1]) || pieces.next(extra))
             failAtLine(number,
-                       quoted(lines[i]) + " is not a channel (or an energy), a tab and a count");
+                       quoted(line) + " is not a channel (or an energy), a tab and a count");
         if (!energyForm)
             energyForm = looksLikeEnergy(fields[0]);
         if (*energyForm) {

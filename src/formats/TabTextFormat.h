@@ -12,7 +12,8 @@
 
 namespace tarvio {
 
-// The channel form; with energies (and a calibration to give them) the keV form.
+// The channel form; with energies (and a calibration to give them) the keV form. Throws
+// WriteError when an energy cannot be written.
 std::string writeTabText(const MeasuredSpectrum& spectrum, bool energies = false);
 
 // Reads either form (the first line decides); the keV form gets the straight line through

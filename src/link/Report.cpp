@@ -102,9 +102,10 @@ void ShowErrorBox(const char* caption, const char* text) {
     showErrorBox(caption, text);
 }
 
-void SetErrorBoxSink(ErrorBoxSink sink) {
+ErrorBoxSink SetErrorBoxSink(ErrorBoxSink sink) {
     QrxCriticalSection lock;
-    errorBoxSink() = std::move(sink);
+    std::swap(errorBoxSink(), sink);
+    return sink;
 }
 
 } // namespace tarvio

@@ -23,8 +23,9 @@ bool Report(DeviceLink& link, ErrorCode code, const char* format, ...)
 
 // Replaces any earlier hook; a null hook goes back to error boxes.
 void SetReportHook(ReportHook hook, std::int32_t argument);
-// Replaces the error-box sink; an empty one goes back to standard error.
-void SetErrorBoxSink(ErrorBoxSink sink);
+// Replaces the error-box sink and returns the one before; an empty one goes back to standard
+// error.
+ErrorBoxSink SetErrorBoxSink(ErrorBoxSink sink);
 // Shows a box through the sink without taking the link lock (for a thread that may be stuck
 // holding it).
 void ShowErrorBox(const char* caption, const char* text);

@@ -9,22 +9,29 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tarvio {
 
 // The one writer of the tab-separated text, for the live record and for any file's counts:
-// `channels` lines of counts[i], with the channel or, given an axis, its energy.
+// `channels` lines of counts[i], with the channel or, given an axis, its energy. nullopt when
+// an energy cannot be written (it is not finite), with its channel in *failed: a file with an
+// empty field could not be read back, so the caller fails the save instead.
 template <class Counts>
-std::string tabSeparatedText(const Counts& counts, std::size_t channels,
-                             const EnergyCalibration* axis) {
+std::optional<std::string> tabSeparatedText(const Counts& counts, std::size_t channels,
+                                            const EnergyCalibration* axis,
+                                            std::size_t* failed = nullptr) {
     std::string text;
     text.reserve(channels * (axis ? 24 : 16));
     for (std::size_t i = 0; i < channels; ++i) {
-        if (axis)
-            appendFixed(text, axis->energy(static_cast<double>(i)), 4);
-        else
+        if (!axis) {
             appendDecimal(text, static_cast<std::int64_t>(i));
+        } else if (!appendFixed(text, axis->energy(static_cast<double>(i)), 4)) {
+            if (failed)
+                *failed = i;
+            return std::nullopt;
+        }
         text += '\t';
         // Counts are unsigned: never through a signed format.
         text += std::to_string(counts[i]);
@@ -34,7 +41,9 @@ std::string tabSeparatedText(const Counts& counts, std::size_t channels,
 }
 
 std::string spectrumText(const Spectrum& spectrum);
-// The energies of the given line; the caller has checked that the line is defined.
+// The energies of the given line; the caller has checked that the line is defined. Empty
+// when an energy cannot be written, never a line with an empty field, which could not be
+// read back (the saves then fail with the reason).
 std::string calibratedSpectrumText(const Spectrum& spectrum, const CalibrationLine& line);
 // The energies of a polynomial calibration.
 std::string calibratedSpectrumText(const Spectrum& spectrum, const EnergyCalibration& calibration);

@@ -104,9 +104,11 @@ TEST(AutosaveStore, keepsTheNewestTwenty_andClearsWhatAnInterruptedWriteLeft) {
     const std::string stale = dir.file(".autosave-x.n42.1.0.tmp");
     const std::string fresh = dir.file(".autosave-y.n42.1.1.tmp");
     const std::string foreign = dir.file("notes.n42");
-    for (const std::string& path : {stale, fresh, foreign})
+    const std::string staleNow = dir.file(".tarvio2-00000001-00000002.tmp");
+    for (const std::string& path : {stale, fresh, foreign, staleNow})
         test::writeText(path, "x");
     setWritten(stale, 3600);
+    setWritten(staleNow, 3600);
 
     for (int i = 0; i < 23; ++i) {
         const std::string path = store.fileFor(1000 * i);
@@ -122,6 +124,7 @@ TEST(AutosaveStore, keepsTheNewestTwenty_andClearsWhatAnInterruptedWriteLeft) {
     EXPECT_TRUE(fs::exists(store.fileFor(3000)));
     EXPECT_TRUE(fs::exists(store.fileFor(22000)));
     EXPECT_FALSE(fs::exists(stale));
+    EXPECT_FALSE(fs::exists(staleNow));
     EXPECT_TRUE(fs::exists(fresh));
     EXPECT_TRUE(fs::exists(foreign));
 }

@@ -81,5 +81,47 @@ TEST(SpectrumFilesOnDisk, formatFollowsTheExtension_andFailuresNameTheFile) {
               dir.file("bad.csv") + ": line 2: 'x' is not a whole count of zero or more");
 }
 
+TEST(SpectrumFilesOnDisk, calibrationGivingInfiniteEnergies_isNeitherReadNorWritten) {
+    // Finite coefficients, but channel 1 already lies beyond the largest double.
+    const struct {
+        FileFormat format;
+        const char* text;
+    } files[] = {
+        {FileFormat::Spe, "$DATA:\n0 1\n1\n2\n$MCA_CAL:\n3\n1e308 1e308 0\n"},
+        {FileFormat::Spe, "$DATA:\n0 1\n1\n2\n$ENER_FIT:\n1e308 1e308\n"},
+        {FileFormat::Csv, "# Energy calibration: 0 0 1e308\n0,1\n1,2\n"},
+        {FileFormat::N42, "<a><EnergyCalibration><CoefficientValues>1e308 1e308 0"
+                          "</CoefficientValues></EnergyCalibration><Spectrum><ChannelData>1 2"
+                          "</ChannelData></Spectrum></a>"},
+    };
+    for (const auto& f : files) {
+        const ReadResult read = readSpectrumText(f.text, f.format, "huge");
+        ASSERT_TRUE(read) << read.error;
+        EXPECT_FALSE(read.spectrum->calibration) << f.text;
+    }
+    // Energies up to channel 2^20 count, the most any file holds.
+    EXPECT_FALSE(EnergyCalibration::fromCoefficients(0.0, 2e302, 0.0));
+    EXPECT_TRUE(EnergyCalibration::fromCoefficients(0.0, 1e302, 0.0));
+
+    // One that got past anyway fails the save rather than leave a field empty.
+    test::TempDir dir;
+    MeasuredSpectrum bad = test::bareSample();
+    bad.calibration = EnergyCalibration{{1e308, 1e308, 0.0}};
+    for (const FileFormat format : {FileFormat::TabText, FileFormat::Csv}) {
+        const std::string path = dir.file("bad." + std::string(formatExtension(format)));
+        const SaveResult saved = saveSpectrumFile(path, bad, format, true);
+        EXPECT_FALSE(saved) << formatName(format);
+        EXPECT_NE(saved.error.find("the energy of channel 1 is not a finite number"),
+                  std::string::npos)
+            << saved.error;
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+    Spectrum live;
+    live.clear();
+    const std::string path = dir.file("live.txt");
+    EXPECT_FALSE(live.saveCalibratedText(path, *bad.calibration));
+    EXPECT_FALSE(std::filesystem::exists(path));
+}
+
 } // namespace
 } // namespace tarvio
