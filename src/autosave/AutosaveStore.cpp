@@ -6,10 +6,13 @@
 #include "records/AtomicFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <pwd.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <vector>
 
@@ -54,6 +57,34 @@ std::vector<Entry> autosaves(const std::string& folder) {
 
 } // namespace
 
+AutosaveWriterLock::AutosaveWriterLock(const std::string& autosavePath)
+    : lockPath_(autosavePath + ".lock") {
+    std::error_code ignored; // without its folder there is no lock, and the write says why
+    fs::create_directories(fs::path(autosavePath).parent_path(), ignored);
+    fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+AutosaveWriterLock::~AutosaveWriterLock() {
+    if (fd_ < 0)
+        return;
+    ::unlink(lockPath_.c_str());
+    ::close(fd_);
+}
+
+bool AutosaveWriterLock::heldByAWriter(const std::string& autosavePath) {
+    const std::string lockPath = autosavePath + ".lock";
+    const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false; // no lock file: nobody has been writing it since it ended or crashed
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
+
 AutosaveStore::AutosaveStore(std::string folder) : folder_(std::move(folder)) {}
 
 std::string AutosaveStore::defaultFolder() {
@@ -89,15 +120,20 @@ SaveResult AutosaveStore::write(const std::string& path, const MeasuredSpectrum&
     if (error)
         return SaveResult::failure("Unable to create the autosave folder " + folder_ + ": " +
                                    error.message());
-    const SaveResult saved = writeFileAtomically(path, writeN42(spectrum));
-    if (saved)
+    const FileFormat format = formatForPath(path).value_or(FileFormat::N42);
+    const SaveResult saved = writeFileAtomically(path, spectrumFileText(spectrum, format));
+    // Only the folder's own autosaves are pruned; a file beside an output is not one of them.
+    if (saved && fs::path(path).filename().string().rfind(Prefix, 0) == 0)
         prune();
     return saved;
 }
 
 std::optional<AutosaveStore::Unfinished>
 AutosaveStore::newestUnfinished(std::string* problem) const {
-    const std::vector<Entry> entries = autosaves(folder_);
+    std::vector<Entry> entries = autosaves(folder_);
+    std::erase_if(entries, [](const Entry& entry) {
+        return AutosaveWriterLock::heldByAWriter(entry.path.string());
+    });
     if (entries.empty())
         return std::nullopt;
     ReadResult read = readSpectrumFile(entries.front().path.string());
