@@ -45,8 +45,10 @@ EventRing::Run EventRing::peek(std::size_t most) const {
     run.height = height_.get() + slot;
     run.flags = flags_.get() + slot;
     run.sampleCount = sampleCount_.get() + slot;
-    if (samples_)
+    if (samples_) {
         run.samples = samples_.get() + slot * sampleWidth_;
+        run.sampleStride = sampleWidth_;
+    }
     return run;
 }
 

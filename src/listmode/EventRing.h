@@ -32,7 +32,8 @@ public:
         const double* height = nullptr;
         const std::uint32_t* flags = nullptr;
         const std::uint16_t* sampleCount = nullptr;
-        const std::uint16_t* samples = nullptr; // count x sampleWidth, or null
+        const std::uint16_t* samples = nullptr; // count rows of sampleStride, or null
+        std::uint32_t sampleStride = 0;
     };
     Run peek(std::size_t most) const;
     void release(std::size_t count);

@@ -64,9 +64,10 @@ H5Handle openDataset(hid_t file, const char* name) {
     return {checked(H5Dopen2(file, name, dapl.get()), name), H5Dclose};
 }
 
-// Appends count rows of width values (1-D when width is 0) at row first.
+// Appends count rows of width values (1-D when width is 0) at row first; in memory the rows
+// lie memoryWidth values apart.
 void appendRows(const H5Handle& set, hid_t memoryType, hsize_t first, hsize_t count, hsize_t width,
-                const void* data, const char* name) {
+                const void* data, const char* name, hsize_t memoryWidth = 0) {
     const int rank = width > 0 ? 2 : 1;
     const hsize_t newDims[2] = {first + count, width};
     checked(H5Dset_extent(set.get(), newDims), name);
@@ -75,7 +76,14 @@ void appendRows(const H5Handle& set, hid_t memoryType, hsize_t first, hsize_t co
     const hsize_t size[2] = {count, width};
     checked(H5Sselect_hyperslab(fileSpace.get(), H5S_SELECT_SET, start, nullptr, size, nullptr),
             name);
-    H5Handle memorySpace(checked(H5Screate_simple(rank, size, nullptr), name), H5Sclose);
+    const hsize_t memoryDims[2] = {count, std::max(memoryWidth, width)};
+    H5Handle memorySpace(checked(H5Screate_simple(rank, memoryDims, nullptr), name), H5Sclose);
+    if (memoryDims[1] != width) {
+        const hsize_t origin[2] = {0, 0};
+        checked(
+            H5Sselect_hyperslab(memorySpace.get(), H5S_SELECT_SET, origin, nullptr, size, nullptr),
+            name);
+    }
     checked(H5Dwrite(set.get(), memoryType, memorySpace.get(), fileSpace.get(), H5P_DEFAULT, data),
             name);
 }
@@ -179,10 +187,15 @@ void ListFileWriter::append(const EventRing::Run& run) {
         appendRows(height_, H5T_NATIVE_DOUBLE, events_, n, 0, run.height, d::Height);
         appendRows(flags_, H5T_NATIVE_UINT32, events_, n, 0, run.flags, d::Flags);
         if (sampleWidth_ > 0 && run.samples) {
-            appendRows(sampleCount_, H5T_NATIVE_UINT16, events_, n, 0, run.sampleCount,
+            // The ring keeps room for the most samples; the file the measurement's.
+            counts_.resize(run.count);
+            for (std::size_t i = 0; i < run.count; ++i)
+                counts_[i] = std::min<std::uint16_t>(run.sampleCount[i],
+                                                     static_cast<std::uint16_t>(sampleWidth_));
+            appendRows(sampleCount_, H5T_NATIVE_UINT16, events_, n, 0, counts_.data(),
                        d::SampleCount);
             appendRows(samples_, H5T_NATIVE_UINT16, events_, n, sampleWidth_, run.samples,
-                       d::Samples);
+                       d::Samples, run.sampleStride);
         }
         appendRows(time_, H5T_NATIVE_INT64, events_, n, 0, run.timeNs, d::TimeNs);
     } catch (const ListFileError& error) {

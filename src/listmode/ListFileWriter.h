@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tarvio {
 
@@ -52,6 +53,7 @@ private:
     std::string path_;
     std::uint32_t sampleWidth_ = 0;
     std::uint64_t events_ = 0;
+    std::vector<std::uint16_t> counts_;
     H5Handle file_;
     H5Handle time_, height_, flags_, sampleCount_, samples_;
 };

@@ -46,6 +46,11 @@ std::string formatSeconds(double seconds) {
 
 ListModeRecorder::ListModeRecorder(ListModeOptions options) : options_(std::move(options)) {
     status_.path = options_.path;
+    // Ready before the measurement starts: its first pulses may come before the news of its
+    // start, and wait here for the file.
+    const std::uint32_t width = options_.samples ? MaxPulseSamples : 0;
+    ring_ = std::make_unique<EventRing>(ringEventsFor(options_, width), width);
+    accepting_.store(true, std::memory_order_release);
 }
 
 ListModeRecorder::~ListModeRecorder() {
@@ -63,10 +68,7 @@ void ListModeRecorder::measurementStarted(const MeasurementInfo& info) {
     if (started_)
         return;
     started_ = true;
-    const std::uint32_t width = sampleWidthFor(options_, info);
-    ring_ = std::make_unique<EventRing>(ringEventsFor(options_, width), width);
     setState(ListModeStatus::State::Recording);
-    accepting_.store(true, std::memory_order_release);
     writer_ = std::thread([this, info] { writeLoop(info); });
 }
 
@@ -83,7 +85,7 @@ bool ListModeRecorder::offer(const PulseEvent& event) {
 
 void ListModeRecorder::measurementEnded(const MeasurementInfo& info) {
     if (!started_)
-        return;
+        return; // a measurement that ran before this one was asked for
     accepting_.store(false, std::memory_order_release);
     {
         std::lock_guard lock(mutex_);
@@ -112,7 +114,7 @@ void ListModeRecorder::writeLoop(MeasurementInfo start) {
     ListFileHeader header;
     header.measurement = start;
     header.calibration = options_.calibration;
-    header.sampleWidth = ring_->sampleWidth();
+    header.sampleWidth = sampleWidthFor(options_, start);
 
     std::unique_ptr<ListFileWriter> file;
     std::unique_ptr<DiskRoom> room;

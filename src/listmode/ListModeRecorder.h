@@ -1,7 +1,7 @@
 #pragma once
 // Records every pulse of one measurement into a list-mode file: a PulseConsumer for the
 // session's pulse seam. The monitoring thread only copies each pulse into a ring allocated
-// at the start (a pulse that finds the ring full is counted as dropped, never waited for);
+// at construction (a pulse that finds the ring full is counted as dropped, never waited for);
 // a thread of the recorder's own writes the file, flushes it at least once per flush
 // interval and watches the size limit and the disk. When it must stop early (limit, full
 // disk, a failed write) it closes the file readable, says why through onStopped and lets
@@ -53,7 +53,8 @@ public:
     explicit ListModeRecorder(ListModeOptions options);
     ~ListModeRecorder() override;
 
-    // The first measurement after construction is recorded; later ones are not.
+    // The first measurement after construction is recorded (pulses that come before the
+    // news of its start belong to it); later ones are not.
     void measurementStarted(const MeasurementInfo& info) override;
     void pulse(const PulseEvent& event) override;
     // Writes what is left, closes the file and notes the measurement's end in it.

@@ -17,7 +17,15 @@ void count(ReplayedSpectrum& spectrum, double height, std::uint32_t flags) {
             ++spectrum.measurement.countsAfterEnd;
         return;
     }
-    if (!countedInSpectrum(flags) || !(height >= 0.0) || height >= SpectrumChannels)
+    if (flags & PulseRejectionMask) {
+        RejectedPulses& r = spectrum.measurement.rejected;
+        r.saturated += (flags & PulseRejectedSaturated) != 0;
+        r.pileUp += (flags & PulseRejectedPileUp) != 0;
+        r.shape += (flags & PulseRejectedShape) != 0;
+        ++r.total;
+        return;
+    }
+    if (!(height >= 0.0) || height >= SpectrumChannels)
         return;
     ++spectrum.counts[static_cast<std::size_t>(height)];
     ++spectrum.measurement.acceptedCount;
@@ -49,8 +57,10 @@ void setTimes(ReplayedSpectrum& spectrum, const ListFileInfo& info) {
     const double real = static_cast<double>(spectrum.range.toNs - spectrum.range.fromNs) * 1e-9;
     m.realSeconds = real;
     if (whole.deadTimePerPulseSeconds)
-        m.liveSeconds = std::max(0.0, real - static_cast<double>(m.acceptedCount) *
-                                                 *whole.deadTimePerPulseSeconds);
+        // Rejected pulses made the interface blind as accepted ones do.
+        m.liveSeconds =
+            std::max(0.0, real - static_cast<double>(m.acceptedCount + m.rejected.total) *
+                                     *whole.deadTimePerPulseSeconds);
     else if (whole.realSeconds && whole.liveSeconds && *whole.realSeconds > 0.0)
         m.liveSeconds = real * *whole.liveSeconds / *whole.realSeconds;
 }
