@@ -6,6 +6,7 @@
 #include "cli/ConvertCommand.h"
 #include "cli/ExitCodes.h"
 #include "cli/ListCommand.h"
+#include "cli/ReplayCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -45,10 +46,12 @@ int runCli(int argc, const char* const* argv, const CliEnvironment& environment)
     AcquireOptions acquire;
     AnalyzeOptions analyze;
     ConvertOptions convert;
+    ReplayOptions replay;
     CLI::App* listCommand = addListCommand(app, list);
     CLI::App* acquireCommand = addAcquireCommand(app, acquire);
     CLI::App* analyzeCommand = addAnalyzeCommand(app, analyze);
     CLI::App* convertCommand = addConvertCommand(app, convert);
+    CLI::App* replayCommand = addReplayCommand(app, replay);
     for (CLI::App* command : app.get_subcommands({}))
         command->fallthrough();
 
@@ -62,9 +65,10 @@ int runCli(int argc, const char* const* argv, const CliEnvironment& environment)
         const std::string command = chosenCommand(app);
         const std::vector<std::string> unknown = app.remaining();
         if (command.empty() && !unknown.empty() && unknown.front().rfind('-', 0) != 0)
-            return usage(environment, {},
-                         "'" + unknown.front() +
-                             "' is not a subcommand; use list, acquire, analyze or convert");
+            return usage(
+                environment, {},
+                "'" + unknown.front() +
+                    "' is not a subcommand; use list, acquire, analyze, convert or replay");
         return usage(environment, command, error.what());
     }
 
@@ -79,6 +83,8 @@ int runCli(int argc, const char* const* argv, const CliEnvironment& environment)
             return runAnalyze(analyze, resolved);
         if (convertCommand->parsed())
             return runConvert(convert, resolved);
+        if (replayCommand->parsed())
+            return runReplay(replay, resolved);
     } catch (const UsageError& error) {
         return usage(environment, chosenCommand(app), error.what());
     } catch (const CommandFailure& failure) {
