@@ -2,6 +2,7 @@
 // live one count for count, time ranges and slices select exactly, and a recording that ends
 // early (size limit, full disk) or is killed stays readable.
 #include "SyntheticEvents.h"
+#include "cli/ChildProcess.h"
 
 #include "listmode/ListFileReader.h"
 #include "listmode/ListModeRecorder.h"
@@ -16,9 +17,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <sys/mount.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace tarvio {
 namespace {
@@ -242,37 +241,16 @@ TEST(ListModeRecording, killedWriter_readsEveryEventUpToItsLastFlush) {
     const std::string path = dir.file("killed.h5");
     const auto events = test::syntheticEvents(30000);
     constexpr std::size_t Flushed = 20000;
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(ready[0]);
-        ListModeOptions options;
-        options.path = path;
-        options.flushInterval = std::chrono::milliseconds(20);
-        ListModeRecorder recorder(options);
-        recorder.measurementStarted(test::startInfo());
-        for (std::size_t i = 0; i < Flushed; ++i)
-            recorder.pulse(test::pulseOf(events[i]));
-        while (recorder.status().flushedEvents < Flushed)
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        // More on their way, flushed or not when the kill comes.
-        for (std::size_t i = Flushed; i < events.size(); ++i)
-            recorder.pulse(test::pulseOf(events[i]));
-        const char go = 1;
-        [[maybe_unused]] auto written = ::write(ready[1], &go, 1);
-        ::pause();
-        ::_exit(0);
+    {
+        test::ChildProcess child(TARVIO_RECORDING_CHILD,
+                                 {path, std::to_string(events.size()), std::to_string(Flushed)});
+        ASSERT_TRUE(child.started());
+        std::string line;
+        ASSERT_TRUE(child.outLine(line)) << "the recording child said nothing";
+        ASSERT_EQ(line.rfind("flushed ", 0), 0u) << line;
+        child.signal(SIGKILL);
+        ASSERT_EQ(child.wait(), 1000 + SIGKILL);
     }
-    ::close(ready[1]);
-    char go = 0;
-    ASSERT_EQ(::read(ready[0], &go, 1), 1);
-    ::close(ready[0]);
-    ::kill(child, SIGKILL);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFSIGNALED(status));
 
     ListFileReader reader(path);
     const ListFileInfo& info = reader.info();
