@@ -54,6 +54,10 @@ ListModeRecorder::ListModeRecorder(ListModeOptions options) : options_(std::move
 }
 
 ListModeRecorder::~ListModeRecorder() {
+    close();
+}
+
+ListModeStatus ListModeRecorder::close() {
     accepting_.store(false, std::memory_order_release);
     {
         std::lock_guard lock(mutex_);
@@ -62,6 +66,7 @@ ListModeRecorder::~ListModeRecorder() {
     wake_.notify_all();
     if (writer_.joinable())
         writer_.join();
+    return status();
 }
 
 void ListModeRecorder::measurementStarted(const MeasurementInfo& info) {

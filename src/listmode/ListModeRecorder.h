@@ -65,6 +65,9 @@ public:
     bool offer(const PulseEvent& event);
 
     ListModeStatus status() const;
+    // Ends the recording now if it still runs (the file notes that the measurement had not
+    // ended) and gives the final status. No call of the seam may come after.
+    ListModeStatus close();
     const ListModeOptions& options() const { return options_; }
 
 private:
