@@ -1,6 +1,7 @@
 // Tarvio2: the program starts here. There are no command-line options; settings.ini holds
 // everything that can be configured (settings/SettingsLocation.h says where it lives).
 
+#include "app/HandlerGuard.h"
 #include "app/InterfaceBackends.h"
 #include "app/LinkErrorBoxes.h"
 #include "app/MainWindow.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QTimer>
 
 #include <exception>
 
@@ -36,6 +38,9 @@ int main(int argc, char* argv[]) {
         TfrmCalibrate frmCalibrate;
         frmMain.setDialogs(&frmSettings, &frmCalibrate);
         frmMain.show();
+        // Once the window shows: a measurement a crash left behind is offered back.
+        QTimer::singleShot(0, &frmMain,
+                           [&frmMain] { runGuarded(&frmMain, [&] { frmMain.offerRestore(); }); });
         QApplication::exec();
     } catch (const std::exception& error) {
         showErrorBox(nullptr, QString::fromUtf8(error.what()));

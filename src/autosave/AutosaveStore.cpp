@@ -8,9 +8,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <pwd.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -55,12 +57,28 @@ std::vector<Entry> autosaves(const std::string& folder) {
     return entries;
 }
 
+// The lock of an autosave lives in the user's runtime folder, named after the autosave's
+// absolute path, so that the autosave folder holds nothing but autosaves.
+std::string lockPathFor(const std::string& autosavePath) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(autosavePath, error);
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const fs::path folder =
+        runtime && runtime[0] == '/'
+            ? fs::path(runtime) / "tarvio2"
+            : fs::temp_directory_path(error) / ("tarvio2-" + std::to_string(::getuid()));
+    char name[32];
+    std::snprintf(name, sizeof name, "%016zx.lock",
+                  std::hash<std::string>{}(error ? autosavePath : absolute.string()));
+    return (folder / name).string();
+}
+
 } // namespace
 
 AutosaveWriterLock::AutosaveWriterLock(const std::string& autosavePath)
-    : lockPath_(autosavePath + ".lock") {
+    : lockPath_(lockPathFor(autosavePath)) {
     std::error_code ignored; // without its folder there is no lock, and the write says why
-    fs::create_directories(fs::path(autosavePath).parent_path(), ignored);
+    fs::create_directories(fs::path(lockPath_).parent_path(), ignored);
     fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd_);
@@ -76,7 +94,7 @@ AutosaveWriterLock::~AutosaveWriterLock() {
 }
 
 bool AutosaveWriterLock::heldByAWriter(const std::string& autosavePath) {
-    const std::string lockPath = autosavePath + ".lock";
+    const std::string lockPath = lockPathFor(autosavePath);
     const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return false; // no lock file: nobody has been writing it since it ended or crashed
@@ -115,11 +133,13 @@ std::string AutosaveStore::fileFor(std::int64_t startUtcMs) const {
 }
 
 SaveResult AutosaveStore::write(const std::string& path, const MeasuredSpectrum& spectrum) {
+    const fs::path folder = fs::path(path).parent_path();
     std::error_code error;
-    fs::create_directories(folder_, error);
+    if (!folder.empty())
+        fs::create_directories(folder, error);
     if (error)
-        return SaveResult::failure("Unable to create the autosave folder " + folder_ + ": " +
-                                   error.message());
+        return SaveResult::failure("Unable to create the autosave folder " + folder.string() +
+                                   ": " + error.message());
     const FileFormat format = formatForPath(path).value_or(FileFormat::N42);
     const SaveResult saved = writeFileAtomically(path, spectrumFileText(spectrum, format));
     // Only the folder's own autosaves are pruned; a file beside an output is not one of them.

@@ -14,8 +14,9 @@
 
 namespace tarvio {
 
-// Held by the program writing an autosave for as long as its measurement runs: a lock on
-// "<autosave>.lock" that the system drops when the process ends, however it ends. An
+// Held by the program writing an autosave for as long as its measurement runs: a lock on a
+// file in the user's runtime folder, named after the autosave, that the system drops when
+// the process ends, however it ends. An
 // autosave whose lock is held belongs to a live measurement (another window, a command-line
 // run), not to a crash.
 class AutosaveWriterLock {

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 
 namespace tarvio {
 
@@ -38,19 +39,36 @@ const char* EndReasonName(EndReason reason) {
 }
 
 AutosavePolicy AutosavePolicy::inFolder(std::string folder, std::optional<double> intervalSeconds) {
-    AutosavePolicy policy;
-    policy.enabled = true;
-    policy.folder = std::move(folder);
-    policy.intervalSeconds = intervalSeconds;
-    return policy;
+    return AutosavePolicy{true, std::move(folder), {}, intervalSeconds};
 }
 
 AutosavePolicy AutosavePolicy::toFile(std::string path, std::optional<double> intervalSeconds) {
-    AutosavePolicy policy;
-    policy.enabled = true;
-    policy.path = std::move(path);
-    policy.intervalSeconds = intervalSeconds;
-    return policy;
+    return AutosavePolicy{true, {}, std::move(path), intervalSeconds};
+}
+
+std::string autosavePathFor(const std::string& output) {
+    const std::filesystem::path path(output);
+    std::filesystem::path name = path.stem();
+    name += ".autosave";
+    name += path.extension();
+    return (path.parent_path() / name).string();
+}
+
+std::string chooseInterface(const std::vector<std::string>& devices, const std::string& wanted,
+                            std::string& problem) {
+    if (devices.empty()) {
+        problem = "No interface found.";
+        return {};
+    }
+    if (wanted.empty())
+        return devices.front();
+    if (std::find(devices.begin(), devices.end(), wanted) != devices.end())
+        return wanted;
+    std::string found;
+    for (const std::string& device : devices)
+        found += (found.empty() ? "'" : ", '") + device + "'";
+    problem = "No interface '" + wanted + "' found; found: " + found + ".";
+    return {};
 }
 
 MeasurementSession::MeasurementSession() : controller_(std::make_unique<TQrxController>()) {
@@ -143,6 +161,7 @@ bool MeasurementSession::open(const std::string& device, std::optional<double> t
         if (running_)
             ended = endLocked(EndReason::Close, std::nullopt);
         lostNoticed_.store(false);
+        startedSinceOpen_ = false;
         opened = controller_->Open(device);
         if (opened) {
             // A freshly opened interface has been reset: the bias goes off, and the window
@@ -204,11 +223,26 @@ bool MeasurementSession::readMonitor() {
     return controller_->ReadMonitor();
 }
 
+void MeasurementSession::switchOff() noexcept {
+    try {
+        if (!isOpen() || interfaceLost())
+            return;
+        if (startedSinceOpen_)
+            stop();
+        // The record keeps the bias it was measured with.
+        std::lock_guard<std::recursive_timed_mutex> op(opMutex_);
+        controller_->SetBias(0);
+    } catch (...) {
+        // Nothing more can be done for the interface here; the failure has been logged.
+    }
+}
+
 bool MeasurementSession::start(const StartRequest& request) {
     std::optional<MeasurementEnd> ended;
     bool started = false;
     {
         std::lock_guard<std::recursive_timed_mutex> op(opMutex_);
+        startedSinceOpen_ = true;
         // A Start during a measurement begins a new one: the old one's autosave is final
         // first. Nothing is sent to stop it; the new Start replaces it on the interface.
         if (running_)
@@ -286,10 +320,19 @@ MeasurementStatus MeasurementSession::status() {
     MeasurementStatus status;
     {
         std::lock_guard<std::recursive_timed_mutex> op(opMutex_);
-        status = controller_->PollMeasurement();
-        ended = checkLocked(status);
+        status = serviceLocked(ended);
     }
     tell(ended);
+    return status;
+}
+
+MeasurementStatus MeasurementSession::serviceLocked(std::optional<MeasurementEnd>& ended) {
+    const MeasurementStatus status = controller_->PollMeasurement();
+    ended = checkLocked(status);
+    if (running_ && autosave_.policy.intervalSeconds && timeSource().now() >= autosave_.nextDue) {
+        autosave_.nextDue = timeSource().now() + *autosave_.policy.intervalSeconds;
+        autosaveLocked(false);
+    }
     return status;
 }
 
@@ -303,14 +346,8 @@ void MeasurementSession::watch() {
         std::optional<MeasurementEnd> ended;
         {
             std::lock_guard<std::recursive_timed_mutex> op(opMutex_);
-            if (running_) {
-                ended = checkLocked(controller_->PollMeasurement());
-                if (running_ && autosave_.policy.intervalSeconds &&
-                    timeSource().now() >= autosave_.nextDue) {
-                    autosave_.nextDue = timeSource().now() + *autosave_.policy.intervalSeconds;
-                    autosaveLocked(false);
-                }
-            }
+            if (running_)
+                serviceLocked(ended);
         }
         tell(ended);
         lock.lock();
@@ -369,6 +406,15 @@ void MeasurementSession::autosaveNow() {
 std::string MeasurementSession::autosavePath() const {
     std::lock_guard<std::recursive_timed_mutex> op(opMutex_);
     return autosave_.currentPath.empty() ? autosave_.lastPath : autosave_.currentPath;
+}
+
+void MeasurementSession::discardAutosave() {
+    std::lock_guard<std::recursive_timed_mutex> op(opMutex_);
+    if (running_ || autosave_.lastPath.empty())
+        return;
+    std::error_code ignored; // an autosave that cannot be removed is merely left behind
+    std::filesystem::remove(autosave_.lastPath, ignored);
+    autosave_.lastPath.clear();
 }
 
 void MeasurementSession::autosaveLocked(bool ended) {

@@ -73,6 +73,14 @@ struct AutosavePolicy {
     static AutosavePolicy toFile(std::string path, std::optional<double> intervalSeconds);
 };
 
+// The autosave file beside an output: "<stem>.autosave<extension>".
+std::string autosavePathFor(const std::string& output);
+
+// The interface to open: `wanted` when listed, the first listed when `wanted` is empty.
+// Empty when there is none, with the reason in `problem`.
+std::string chooseInterface(const std::vector<std::string>& devices, const std::string& wanted,
+                            std::string& problem);
+
 class MeasurementSession {
 public:
     using LogHandler = std::function<void(const std::string& line)>;
@@ -110,6 +118,10 @@ public:
     // (nullopt: off).
     bool setBias(std::uint8_t code, std::optional<double> volts);
     bool readMonitor();
+    // Leaves the interface safe on the way out of a program: stops it when a measurement was
+    // started since the open, then switches the bias off; a lost interface is left alone.
+    // Never throws.
+    void switchOff() noexcept;
 
     // --- The measurement -------------------------------------------------------------
     // A new measurement from an empty spectrum; a running one ends first (as stopped).
@@ -140,8 +152,10 @@ public:
     const AutosavePolicy& autosavePolicy() const { return autosave_.policy; }
     // Writes the running measurement's autosave now.
     void autosaveNow();
-    // The file the running (or last) measurement was autosaved to; empty: none yet.
+    // The file the running (or last) measurement was autosaved to; empty: none.
     std::string autosavePath() const;
+    // The ended measurement was saved where the operator wanted it: its autosave goes.
+    void discardAutosave();
     // The newest autosave of a measurement that never ended, in the policy's folder, that
     // no running program is still writing.
     std::optional<AutosaveStore::Unfinished>
@@ -178,6 +192,9 @@ private:
     };
 
     void watch();
+    // Meets the presets, ends a measurement that is over and autosaves when it is time;
+    // under opMutex_. The session's thread and every status() do it.
+    MeasurementStatus serviceLocked(std::optional<MeasurementEnd>& ended);
     // Under opMutex_: the ending of a running measurement, once; returns what to tell.
     std::optional<MeasurementEnd> endLocked(EndReason reason, std::optional<PresetKind> preset);
     // Looks at the measurement after a poll; under opMutex_.
@@ -194,6 +211,7 @@ private:
     // Serialises every operation on the controller between the front-end and the thread.
     mutable std::recursive_timed_mutex opMutex_;
     bool running_ = false;
+    bool startedSinceOpen_ = false;
     double thresholdVolts_ = 0.0;
     double delaySeconds_ = 0.2;
     Autosave autosave_;

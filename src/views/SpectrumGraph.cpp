@@ -1,8 +1,8 @@
 #include "views/SpectrumGraph.h"
 
+#include "records/TextFormat.h"
 #include "views/GraphColours.h"
 #include "views/Pixel.h"
-#include "records/TextFormat.h"
 
 #include <algorithm>
 #include <cmath>
@@ -32,14 +32,6 @@ SpectrumGraph::SpectrumGraph(Canvas& image) : image_(image) {
     xScale_ = static_cast<double>(plotWidth()) / SpectrumChannels;
     yScale_ = plotHeight();
     countAxis_ = CountAxis::linear(plotHeight(), 0, yScale_);
-}
-
-std::optional<EnergyCalibration> SpectrumGraph::activeCalibration() const {
-    if (polynomial_)
-        return polynomial_;
-    if (const auto line = CalibrationLine::fromPoints(point1, point2))
-        return EnergyCalibration::fromLine(*line);
-    return std::nullopt;
 }
 
 double SpectrumGraph::channelAt(int x) const {
@@ -120,7 +112,7 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
 
     // Without a defined calibration the axis keeps channel numbers rather than showing
     // nonsense.
-    const std::optional<EnergyCalibration> energy = activeCalibration();
+    const std::optional<EnergyCalibration>& energy = calibration_;
     const bool energyLabels = calibrated_ && energy.has_value();
 
     // Loop counters are 64-bit: a step added to a value near the top of the 32-bit range

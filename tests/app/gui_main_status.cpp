@@ -107,8 +107,9 @@ TEST_F(MainWindowStatus, regionPreset_stopsAtItsCountsAndTheRegionsRateUsesTheLi
     ASSERT_TRUE(figures.netRate) << figures.remark;
     EXPECT_NEAR(*figures.netRate, figures.net / *info.liveSeconds, 1e-9);
     closeWindow();
-    EXPECT_NE(readText(settingsFile()).find("RegionCounts=120\nRegionFirst=0\nRegionLast=4095\n"
-                                            "RegionGross=1\n"),
+    EXPECT_NE(readText(settingsFile())
+                  .find("RegionCounts=120\nRegionFirst=0\nRegionLast=4095\n"
+                        "RegionGross=1\n"),
               std::string::npos)
         << readText(settingsFile());
 }
