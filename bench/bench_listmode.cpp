@@ -73,6 +73,7 @@ void record(benchmark::State& state, bool withSamples, std::int64_t pulses) {
         }
         info.realSeconds = ns * 1e-9;
         recorder.measurementEnded(info);
+        recorder.close();
         dropped += recorder.status().droppedEvents;
         state.counters["file_MB"] = static_cast<double>(std::filesystem::file_size(path)) / 1e6;
     }

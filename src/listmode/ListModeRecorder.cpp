@@ -97,9 +97,9 @@ void ListModeRecorder::measurementEnded(const MeasurementInfo& info) {
         endRequested_ = true;
         endInfo_ = info;
     }
+    // The writer drains the ring and closes the file on its own; the session that ends the
+    // measurement does not wait for it (close() does).
     wake_.notify_all();
-    if (writer_.joinable())
-        writer_.join();
 }
 
 ListModeStatus ListModeRecorder::status() const {

@@ -57,7 +57,8 @@ public:
     // news of its start belong to it); later ones are not.
     void measurementStarted(const MeasurementInfo& info) override;
     void pulse(const PulseEvent& event) override;
-    // Writes what is left, closes the file and notes the measurement's end in it.
+    // Has the writer write what is left, close the file and note the measurement's end in
+    // it, without waiting for that: close() waits.
     void measurementEnded(const MeasurementInfo& info) override;
 
     // The monitoring thread's step without the drop count: false when the ring is full.
@@ -65,8 +66,9 @@ public:
     bool offer(const PulseEvent& event);
 
     ListModeStatus status() const;
-    // Ends the recording now if it still runs (the file notes that the measurement had not
-    // ended) and gives the final status. No call of the seam may come after.
+    // Waits until the file is closed, ending the recording now if its measurement has not
+    // ended (the file then says so), and gives the final status. No call of the seam may
+    // come after.
     ListModeStatus close();
     const ListModeOptions& options() const { return options_; }
 

@@ -38,6 +38,7 @@ void record(ListModeRecorder& recorder, const std::vector<SyntheticEvent>& event
     for (const SyntheticEvent& e : events)
         recorder.pulse(test::pulseOf(e));
     recorder.measurementEnded(endInfo(events));
+    recorder.close();
 }
 
 std::vector<std::uint64_t> countsOf(const Spectrum& spectrum) {
@@ -203,6 +204,7 @@ TEST(ListModeRecording, stoppedByLimitOrFullDisk_endsWithMessageAndStaysReadable
         for (const SyntheticEvent& e : events)
             recorder.pulse(test::pulseOf(e));
         recorder.measurementEnded(endInfo(events));
+        recorder.close();
         EXPECT_NE(message.find(c.reason), std::string::npos) << message;
         EXPECT_NE(message.find("stays readable"), std::string::npos) << message;
         const ListModeStatus status = recorder.status();
