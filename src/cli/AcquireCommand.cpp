@@ -167,6 +167,15 @@ CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
               ->type_name("json")
               ->check(quiet(CLI::IsMember({"text", "json"}))),
           output);
+    auto* listMode = group(c->add_option("--list-mode", o.listMode,
+                                         "Record every pulse into this HDF5 file as well "
+                                         "(replay rebuilds spectra from it)")
+                               ->type_name("FILE.h5"),
+                           output);
+    group(c->add_flag("--samples-too", o.samplesToo,
+                      "With --list-mode: keep each pulse's raw samples too")
+              ->needs(listMode),
+          output);
     return c;
 }
 
@@ -236,6 +245,10 @@ AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings
     plan.regions = parseRegionOptions("--roi", o.regions);
     plan.fit = o.fit;
     plan.jsonStatus = o.status == "json";
+    plan.listMode = {o.listMode, o.samplesToo};
+    if (!o.listMode.empty() &&
+        std::filesystem::absolute(o.listMode) == std::filesystem::absolute(plan.output.path))
+        throw UsageError("--list-mode: the recording and the spectrum need files of their own");
     return plan;
 }
 
@@ -250,6 +263,13 @@ int runAcquire(const AcquireOptions& options, const CliEnvironment& environment)
     if (const std::string why = whyNotWritable(plan.output.path); !why.empty()) {
         console.line("The spectrum cannot be written to " + plan.output.path + ": " + why);
         return exitStatus(ExitCode::OutputNotWritten);
+    }
+    if (!plan.listMode.path.empty()) {
+        if (const std::string why = whyNotWritable(plan.listMode.path); !why.empty()) {
+            console.line("The list-mode recording cannot be written to " + plan.listMode.path +
+                         ": " + why);
+            return exitStatus(ExitCode::OutputNotWritten);
+        }
     }
 
     // A crash left a measurement behind: the window offers it back; a command only says so.

@@ -40,6 +40,8 @@ struct AcquireOptions {
     std::vector<std::string> regions;
     bool fit = false;
     std::string status = "text";
+    std::string listMode;
+    bool samplesToo = false;
 };
 
 CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& options);

@@ -3,6 +3,7 @@
 // the command line over the defaults of settings.ini, checked, the bias already converted.
 
 #include "analysis/Region.h"
+#include "cli/AcquireListMode.h"
 #include "cli/RegionArgument.h"
 #include "cli/SpectrumOutput.h"
 #include "records/Calibration.h"
@@ -40,6 +41,7 @@ struct AcquirePlan {
     std::vector<Region> regions;
     bool fit = false;
     bool jsonStatus = false;
+    ListModePlan listMode; // every pulse into an HDF5 file as well
 };
 
 } // namespace tarvio

@@ -5,6 +5,7 @@
 
 #include "formats/N42Format.h"
 #include "formats/SpectrumFiles.h"
+#include "listmode/ListFileReader.h"
 #include "listmode/ListModeRecorder.h"
 #include "listmode/SyntheticEvents.h"
 #include "support/TempDir.h"
@@ -95,6 +96,31 @@ TEST(ReplayCommand, wholeRangeAndSlices_equalTheLiveCountsOfTheirTime) {
     const std::string command = "xmllint --noout --schema '" + schema + "' '" + slicesPath + "' >" +
                                 dir.file("log") + " 2>&1";
     EXPECT_EQ(std::system(command.c_str()), 0) << test::readText(dir.file("log"));
+}
+
+TEST(ReplayCommand, acquireWithListMode_replaysToTheSameSpectrum) {
+    test::TempDir dir;
+    const std::string settings = dir.file("settings.ini");
+    test::writeText(settings, "[Settings]\nDelay=0\n");
+    const std::string recording = dir.file("am241.h5");
+    std::string err;
+    ASSERT_EQ(run({"--settings", settings, "acquire", "--simulate", "--fast", "--counts", "3000",
+                   "--output", dir.file("live.n42"), "--list-mode", recording, "--samples-too"},
+                  &err),
+              0)
+        << err;
+    EXPECT_NE(err.find("List mode written to " + recording), std::string::npos) << err;
+    ASSERT_EQ(run({"replay", recording, "--output", dir.file("replayed.n42")}, &err), 0) << err;
+    const ReadResult live = readSpectrumFile(dir.file("live.n42"));
+    const ReadResult replayed = readSpectrumFile(dir.file("replayed.n42"));
+    ASSERT_TRUE(live && replayed) << live.error << replayed.error;
+    EXPECT_EQ(replayed.spectrum->counts, live.spectrum->counts);
+    EXPECT_EQ(replayed.spectrum->totalCounts(), 3000u);
+    EXPECT_EQ(replayed.spectrum->measurement.realSeconds, live.spectrum->measurement.realSeconds);
+    EXPECT_EQ(replayed.spectrum->measurement.liveSeconds, live.spectrum->measurement.liveSeconds);
+    ListFileReader reader(recording);
+    EXPECT_EQ(reader.info().sampleWidth, 450u);
+    EXPECT_FALSE(reader.samples(0).empty());
 }
 
 TEST(ReplayCommand, impossibleRequestsAndUnreadableFiles_sayWhyWithTheirExitStatus) {
