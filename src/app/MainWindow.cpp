@@ -5,6 +5,7 @@
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
+#include "app/ListModeRecording.h"
 #include "app/LogView.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/TfrmCalibrate.h"
@@ -78,6 +79,7 @@ TfrmMain::TfrmMain(std::string settingsFile, QWidget* parent)
 
     connectHandlers();
     startUp();
+    createListModeEntries();
     adjustSize();
     placeWindow();
 }
@@ -90,6 +92,7 @@ TfrmMain::~TfrmMain() {
     session_->setEndedListener({});
     controller().SetStateListener({});
     analysis_.reset();
+    destroyListModeEntries();
     session_.reset();
     pulseGraph_.reset();
     spectrumGraph_.reset();
