@@ -29,14 +29,22 @@ ListModeRecording::ListModeRecording(TfrmMain& window) : window_(window) {
                    ? dialog.selectedFiles().front()
                    : QString();
     };
+    // At the head of the File menu: they concern the next measurement, the rest of the menu
+    // the spectrum at hand.
     QMenu* file = window.topMenu(QStringLiteral("File"));
-    file->addSeparator();
+    QAction* first = file->actions().isEmpty() ? nullptr : file->actions().constFirst();
     record_ =
         window.addMenuEntry(file, "miRecordListMode", QStringLiteral("Record List Mode\u2026"),
                             QKeySequence(), [this] { arm(false); });
     recordSamples_ = window.addMenuEntry(file, "miRecordListModeSamples",
                                          QStringLiteral("Record List Mode with Samples\u2026"),
                                          QKeySequence(), [this] { arm(true); });
+    if (first) {
+        file->removeAction(record_);
+        file->removeAction(recordSamples_);
+        file->insertActions(first, {record_, recordSamples_});
+        file->insertSeparator(first);
+    }
     label_ = new QLabel(window.statusBar());
     label_->setObjectName(QStringLiteral("lblListMode"));
     label_->hide();
