@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev libftdi1-dev libusb-1.0-0-dev libeigen3-dev
     libpugixml-dev libxml2-utils libcli11-dev nlohmann-json3-dev
     libgtest-dev libgmock-dev libbenchmark-dev
+    libhdf5-dev python3-h5py
     clang libclang-rt-14-dev
     xvfb xauth fonts-dejavu-core xdotool imagemagick
     librsvg2-bin libxcb1-dev desktop-file-utils appstream dpkg-dev file lintian

@@ -6,6 +6,7 @@
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
 #include "app/LinkErrorBoxes.h"
+#include "app/ListModeRecording.h"
 #include "app/LogView.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/TfrmCalibrate.h"
@@ -83,6 +84,7 @@ TfrmMain::TfrmMain(std::string settingsFile, QWidget* parent)
 
     connectHandlers();
     startUp();
+    createListModeEntries();
     adjustSize();
     placeWindow();
 }
@@ -96,6 +98,7 @@ TfrmMain::~TfrmMain() {
     controller().SetStateListener({});
     analysis_.reset();
     processing_.reset(); // its learning listens to the session
+    destroyListModeEntries();
     session_.reset();
     pulseGraph_.reset();
     spectrumGraph_.reset();

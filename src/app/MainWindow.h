@@ -53,6 +53,8 @@ class ClientArea;
 class ImageView;
 class MeasurementStatusBar;
 class LogView;
+class ListModeRecording;
+class TimeHistoryWindow;
 class PulseGraph;
 struct MeasuredSpectrum;
 struct ReferenceSpectrum;
@@ -229,6 +231,9 @@ private:
     // Runs a handler inside the error-box boundary.
     template <class Handler> void guarded(Handler&& handler);
     void createFileMenu();
+    // File → Record List Mode and View → Time History (MainWindowListMode.cpp).
+    void createListModeEntries();
+    void destroyListModeEntries();
     // The session told that a measurement ended; on this thread.
     void measurementEnded(const MeasurementEnd& end);
     // The analysis state changed: the graph's axis follows, and the settings are kept.
@@ -245,6 +250,9 @@ private:
 
     // Fields, in the order the window's data model gives them.
     std::unique_ptr<MeasurementSession> session_;
+    // Consumers on the session's pulse seam: gone before the session (see ~TfrmMain).
+    std::unique_ptr<ListModeRecording> listMode_;
+    TimeHistoryWindow* frmTimeHistory_ = nullptr;
     std::unique_ptr<PulseGraph> pulseGraph_;
     std::unique_ptr<SpectrumGraph> spectrumGraph_;
     AppSettings settings_;

@@ -1,6 +1,7 @@
 // Start, Stop and Single, the 100 ms refresh of both graphs and Save Spectrum.
 
 #include "app/ImageView.h"
+#include "app/ListModeRecording.h"
 #include "app/MainWindow.h"
 #include "app/SaveFailure.h"
 #include "app/WindowProcessing.h"
@@ -34,6 +35,7 @@ void TfrmMain::btnStartClick() {
         return;
     const std::int32_t typed =
         tryParseInt(cmbSamples->currentText().toStdString()).value_or(SampleCountIfNotANumber);
+    listMode_->beforeStart();
     // A new measurement starts from an empty spectrum.
     session_->start({static_cast<std::uint16_t>(std::clamp(typed, MinSampleCount, MaxSampleCount)),
                      settings_.delaySeconds});

@@ -186,6 +186,15 @@ CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
               ->check(quiet(
                   CLI::Range(ProcessingOptions::MinTolerance, ProcessingOptions::MaxTolerance))),
           processing);
+    auto* listMode = group(c->add_option("--list-mode", o.listMode,
+                                         "Record every pulse into this HDF5 file as well "
+                                         "(replay rebuilds spectra from it)")
+                               ->type_name("FILE.h5"),
+                           output);
+    group(c->add_flag("--samples-too", o.samplesToo,
+                      "With --list-mode: keep each pulse's raw samples too")
+              ->needs(listMode),
+          output);
     return c;
 }
 
@@ -268,6 +277,10 @@ AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings
                          "' names no rejection; use saturated, pileup, shape, all or none");
     if (o.tolerance)
         plan.processing.tolerance = *o.tolerance;
+    plan.listMode = {o.listMode, o.samplesToo};
+    if (!o.listMode.empty() &&
+        std::filesystem::absolute(o.listMode) == std::filesystem::absolute(plan.output.path))
+        throw UsageError("--list-mode: the recording and the spectrum need files of their own");
     return plan;
 }
 
@@ -282,6 +295,13 @@ int runAcquire(const AcquireOptions& options, const CliEnvironment& environment)
     if (const std::string why = whyNotWritable(plan.output.path); !why.empty()) {
         console.line("The spectrum cannot be written to " + plan.output.path + ": " + why);
         return exitStatus(ExitCode::OutputNotWritten);
+    }
+    if (!plan.listMode.path.empty()) {
+        if (const std::string why = whyNotWritable(plan.listMode.path); !why.empty()) {
+            console.line("The list-mode recording cannot be written to " + plan.listMode.path +
+                         ": " + why);
+            return exitStatus(ExitCode::OutputNotWritten);
+        }
     }
 
     // A crash left a measurement behind: the window offers it back; a command only says so.

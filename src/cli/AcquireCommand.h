@@ -44,6 +44,8 @@ struct AcquireOptions {
     std::optional<std::string> height; // largest or fit
     std::optional<std::string> reject; // saturated, pileup, shape, all, none
     std::optional<double> tolerance;
+    std::string listMode;
+    bool samplesToo = false;
 };
 
 CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& options);

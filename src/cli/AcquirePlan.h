@@ -3,6 +3,7 @@
 // the command line over the defaults of settings.ini, checked, the bias already converted.
 
 #include "analysis/Region.h"
+#include "cli/AcquireListMode.h"
 #include "cli/RegionArgument.h"
 #include "cli/SpectrumOutput.h"
 #include "processing/ProcessingOptions.h"
@@ -44,6 +45,7 @@ struct AcquirePlan {
     // How pulse heights are taken: settings.ini's [Processing] under --height, --reject and
     // --tolerance.
     ProcessingOptions processing;
+    ListModePlan listMode; // every pulse into an HDF5 file as well
 };
 
 } // namespace tarvio

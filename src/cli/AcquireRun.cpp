@@ -1,5 +1,6 @@
 #include "cli/AcquireRun.h"
 
+#include "cli/AcquireListMode.h"
 #include "cli/ExitCodes.h"
 #include "cli/RegionReport.h"
 #include "cli/StopSignals.h"
@@ -73,6 +74,9 @@ int AcquireRun::measureOpened(MeasurementSession& session, const std::string& de
     if (plan_.autosaveSeconds)
         session.setAutosavePolicy(
             AutosavePolicy::toFile(autosavePathFor(plan_.output.path), plan_.autosaveSeconds));
+    // Listening before the start: the first pulses may come before the news of it.
+    AcquireListMode listMode(plan_.listMode, session, console_,
+                             session.analysis().activeCalibration());
     if (!session.start({plan_.samples, plan_.delaySeconds})) {
         console_.line("The interface did not start the measurement; nothing was measured.");
         return exitStatus(ExitCode::NoInterface);
@@ -87,6 +91,7 @@ int AcquireRun::measureOpened(MeasurementSession& session, const std::string& de
 
     const auto end = measure(session);
     session.switchOff();
+    listMode.finish();
     // Pulses that triggered before the stop arrive before its answer: the spectrum is final,
     // and the record's clocks stopped with it.
     record_ = session.currentRecord();

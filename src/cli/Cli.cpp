@@ -8,6 +8,7 @@
 #include "cli/ListCommand.h"
 #include "cli/SelfTestCommand.h"
 #include "cli/StopSignals.h"
+#include "cli/ReplayCommand.h"
 
 #include <CLI/CLI.hpp>
 
@@ -48,11 +49,13 @@ int runCli(int argc, const char* const* argv, const CliEnvironment& environment)
     AnalyzeOptions analyze;
     ConvertOptions convert;
     SelfTestCommandOptions selfTest;
+    ReplayOptions replay;
     CLI::App* listCommand = addListCommand(app, list);
     CLI::App* acquireCommand = addAcquireCommand(app, acquire);
     CLI::App* analyzeCommand = addAnalyzeCommand(app, analyze);
     CLI::App* convertCommand = addConvertCommand(app, convert);
     CLI::App* selfTestCommand = addSelfTestCommand(app, selfTest);
+    CLI::App* replayCommand = addReplayCommand(app, replay);
     for (CLI::App* command : app.get_subcommands({}))
         command->fallthrough();
 
@@ -69,7 +72,7 @@ int runCli(int argc, const char* const* argv, const CliEnvironment& environment)
             return usage(
                 environment, {},
                 "'" + unknown.front() +
-                    "' is not a subcommand; use list, acquire, analyze, convert or selftest");
+                    "' is not a subcommand; use list, acquire, analyze, convert, replay or selftest");
         return usage(environment, command, error.what());
     }
 
@@ -89,6 +92,8 @@ int runCli(int argc, const char* const* argv, const CliEnvironment& environment)
             return runConvert(convert, resolved);
         if (selfTestCommand->parsed())
             return runSelfTestCommand(selfTest, resolved);
+        if (replayCommand->parsed())
+            return runReplay(replay, resolved);
     } catch (const UsageError& error) {
         return usage(environment, chosenCommand(app), error.what());
     } catch (const CommandFailure& failure) {

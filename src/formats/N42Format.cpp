@@ -15,9 +15,10 @@ namespace {
 
 constexpr const char* InstrumentId = "RadInstrumentInformation-1";
 constexpr const char* DetectorId = "RadDetectorInformation-1";
-constexpr const char* CalibrationId = "EnergyCalibration-1";
-constexpr const char* MeasurementId = "RadMeasurement-1";
-constexpr const char* SpectrumId = "Spectrum-1";
+// The ids of the n-th measurement's elements: "RadMeasurement-1", ...
+std::string numberedId(const char* kind, std::size_t n) {
+    return std::string(kind) + "-" + std::to_string(n);
+}
 constexpr int CountsPerLine = 16;
 
 // ---- writing
@@ -96,9 +97,10 @@ void addInstrument(pugi::xml_node root, const MeasuredSpectrum& spectrum) {
         addText(detector, "RadDetectorDescription", "Chips: " + oneLine(op.chipIdentifiers));
 }
 
-void addCalibration(pugi::xml_node root, const std::optional<EnergyCalibration>& calibration) {
+void addCalibration(pugi::xml_node root, const std::optional<EnergyCalibration>& calibration,
+                    std::size_t n) {
     pugi::xml_node node = root.append_child("EnergyCalibration");
-    node.append_attribute("id") = CalibrationId;
+    node.append_attribute("id") = numberedId("EnergyCalibration", n).c_str();
     // Every spectrum must name a calibration; without one the coefficients are all zero, which
     // no reader can take for an energy axis, and the remark says so in words.
     std::string coefficients = "0 0 0";
@@ -118,10 +120,10 @@ double realTimeToWrite(const MeasurementInfo& info) {
     return std::max(info.realSeconds.value_or(info.liveSeconds.value_or(0.0)), Shortest);
 }
 
-void addMeasurement(pugi::xml_node root, const MeasuredSpectrum& spectrum) {
+void addMeasurement(pugi::xml_node root, const MeasuredSpectrum& spectrum, std::size_t n) {
     const MeasurementInfo& info = spectrum.measurement;
     pugi::xml_node measurement = root.append_child("RadMeasurement");
-    measurement.append_attribute("id") = MeasurementId;
+    measurement.append_attribute("id") = numberedId("RadMeasurement", n).c_str();
     if (!spectrum.title.empty())
         addRemark(measurement, remark(remark_keys::Title, spectrum.title));
     for (const std::string& line : operatingPointRemarks(info))
@@ -141,9 +143,10 @@ void addMeasurement(pugi::xml_node root, const MeasuredSpectrum& spectrum) {
     addText(measurement, "StartDateTime", utcText(info.startUtcMs.value_or(0)));
     addText(measurement, "RealTimeDuration", durationText(realTimeToWrite(info)));
     pugi::xml_node node = measurement.append_child("Spectrum");
-    node.append_attribute("id") = SpectrumId;
+    node.append_attribute("id") = numberedId("Spectrum", n).c_str();
     node.append_attribute("radDetectorInformationReference") = DetectorId;
-    node.append_attribute("energyCalibrationReference") = CalibrationId;
+    node.append_attribute("energyCalibrationReference") =
+        numberedId("EnergyCalibration", n).c_str();
     addText(node, "LiveTimeDuration", durationText(info.liveSeconds.value_or(0.0)));
     pugi::xml_node data = node.append_child("ChannelData");
     data.append_attribute("compressionCode") = "None";
@@ -380,6 +383,10 @@ void loadDocument(std::string_view text, pugi::xml_document& doc) {
 } // namespace
 
 std::string writeN42(const MeasuredSpectrum& spectrum) {
+    return writeN42Measurements({spectrum});
+}
+
+std::string writeN42Measurements(const std::vector<MeasuredSpectrum>& measurements) {
     pugi::xml_document doc;
     pugi::xml_node declaration = doc.append_child(pugi::node_declaration);
     declaration.append_attribute("version") = "1.0";
@@ -387,9 +394,12 @@ std::string writeN42(const MeasuredSpectrum& spectrum) {
     pugi::xml_node root = doc.append_child("RadInstrumentData");
     root.append_attribute("xmlns") = N42Namespace;
     addText(root, "RadInstrumentDataCreatorName", "Tarvio2");
-    addInstrument(root, spectrum);
-    addCalibration(root, spectrum.calibration);
-    addMeasurement(root, spectrum);
+    addInstrument(root, measurements.empty() ? MeasuredSpectrum{} : measurements.front());
+    // The schema wants every calibration before the first measurement.
+    for (std::size_t i = 0; i < measurements.size(); ++i)
+        addCalibration(root, measurements[i].calibration, i + 1);
+    for (std::size_t i = 0; i < measurements.size(); ++i)
+        addMeasurement(root, measurements[i], i + 1);
 
     StringWriter writer;
     doc.save(writer, "  ", pugi::format_indent, pugi::encoding_utf8);
@@ -445,6 +455,49 @@ MeasuredSpectrum readN42(std::string_view text, std::vector<std::string>& notes)
     if (remarks > MaxRemarks)
         notes.push_back(remarksLeftOutNote(remarks));
     return result;
+}
+
+// Each measurement is read as a file of its own would be: the instrument, its calibration
+// and that measurement alone, through readN42, so that both readers read a spectrum alike.
+std::vector<MeasuredSpectrum> readN42Measurements(std::string_view text,
+                                                  std::vector<std::string>& notes) {
+    pugi::xml_document doc;
+    const pugi::xml_parse_result parsed =
+        doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto);
+    if (!parsed)
+        failAtLine(lineAt(text, parsed.offset),
+                   std::string("not well-formed XML: ") + parsed.description());
+    const pugi::xml_node root = doc.document_element();
+    std::vector<pugi::xml_node> measurements;
+    for (pugi::xml_node node : root.children()) {
+        if (localName(node) == "RadMeasurement" && descendant(node, "ChannelData"))
+            measurements.push_back(node);
+    }
+    if (measurements.size() <= 1)
+        return {readN42(text, notes)};
+
+    std::vector<MeasuredSpectrum> spectra;
+    for (const pugi::xml_node measurement : measurements) {
+        const pugi::xml_node spectrum = descendant(measurement, "ChannelData").parent();
+        const std::string_view reference =
+            spectrum.attribute("energyCalibrationReference").as_string();
+        pugi::xml_document single;
+        pugi::xml_node copy = single.append_child(root.name());
+        for (pugi::xml_attribute a : root.attributes())
+            copy.append_copy(a);
+        for (pugi::xml_node node : root.children()) {
+            const std::string_view name = localName(node);
+            const bool otherCalibration =
+                name == "EnergyCalibration" && reference != node.attribute("id").as_string();
+            if (name != "RadMeasurement" && !otherCalibration)
+                copy.append_copy(node);
+        }
+        copy.append_copy(measurement);
+        StringWriter writer;
+        single.save(writer, "", pugi::format_raw, pugi::encoding_utf8);
+        spectra.push_back(readN42(writer.text, notes));
+    }
+    return spectra;
 }
 
 } // namespace tarvio

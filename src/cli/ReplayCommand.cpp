@@ -1,0 +1,171 @@
+#include "cli/ReplayCommand.h"
+
+#include "cli/CommandErrors.h"
+#include "cli/ExitCodes.h"
+#include "cli/SpectrumOutput.h"
+#include "formats/N42Format.h"
+#include "listmode/ListFileReader.h"
+#include "listmode/Replay.h"
+#include "records/AtomicFile.h"
+#include "settings/Duration.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cmath>
+#include <cstdio>
+
+namespace tarvio {
+
+namespace {
+
+std::string secondsText(std::int64_t ns) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(ns) * 1e-9);
+    return text;
+}
+
+std::int64_t timeOption(const std::string& text, const char* option) {
+    const auto ns = parseTimeArgument(text);
+    if (!ns)
+        throw UsageError(std::string(option) + " '" + text +
+                         "' is not a length of time (90, 1:30, 10s, 2.5m, 1h, 250ms)");
+    return *ns;
+}
+
+MeasuredSpectrum toMeasured(const ReplayedSpectrum& replayed, const ListFileInfo& info,
+                            const std::string& input, const std::string& what) {
+    MeasuredSpectrum spectrum;
+    spectrum.counts = replayed.counts;
+    spectrum.measurement = replayed.measurement;
+    spectrum.calibration = info.calibration;
+    spectrum.title = what;
+    spectrum.remarks.push_back("Replayed from the list-mode recording " + input + ", " +
+                               secondsText(replayed.range.fromNs) + " to " +
+                               secondsText(replayed.range.toNs) + " after its start");
+    if (info.droppedEvents > 0)
+        spectrum.remarks.push_back("The recording lost " + std::to_string(info.droppedEvents) +
+                                   " pulses its writer could not keep up with");
+    return spectrum;
+}
+
+} // namespace
+
+std::optional<std::int64_t> parseTimeArgument(const std::string& text) {
+    struct Unit {
+        const char* suffix;
+        double ns;
+    };
+    constexpr Unit Units[] = {{"ms", 1e6}, {"us", 1e3},   {"ns", 1.0},  {"s", 1e9},
+                              {"m", 60e9}, {"min", 60e9}, {"h", 3600e9}};
+    for (const Unit& unit : Units) {
+        const std::string suffix = unit.suffix;
+        if (text.size() > suffix.size() &&
+            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            const std::string number = text.substr(0, text.size() - suffix.size());
+            if (number.find(':') != std::string::npos)
+                return std::nullopt;
+            const auto value = tryParseDuration(number);
+            if (!value || !std::isfinite(*value * unit.ns) || *value * unit.ns > 9.2e18)
+                return std::nullopt;
+            return static_cast<std::int64_t>(std::llround(*value * unit.ns));
+        }
+    }
+    const auto seconds = tryParseDuration(text);
+    if (!seconds || *seconds * 1e9 > 9.2e18)
+        return std::nullopt;
+    return static_cast<std::int64_t>(std::llround(*seconds * 1e9));
+}
+
+CLI::App* addReplayCommand(CLI::App& app, ReplayOptions& options) {
+    CLI::App* command = app.add_subcommand(
+        "replay", "Rebuild the spectrum from a list-mode recording (.h5), over a time range or "
+                  "in slices");
+    command->add_option("FILE", options.input, "List-mode recording to read")->required();
+    command
+        ->add_option("--output,-o", options.output,
+                     "Spectrum file to write (.n42, .spe, .csv, .txt; .n42 for --slices)")
+        ->required();
+    command->add_option("--from", options.from,
+                        "Start of the time range after the measurement's start (90, 1:30, 10s, "
+                        "2.5m, 1h, 250ms; default: 0)");
+    command->add_option("--to", options.to,
+                        "End of the time range, not included (default: the recording's end)");
+    command->add_option("--slices", options.slices,
+                        "One spectrum per interval of this length, all in one N42 file");
+    command->add_flag("--calibrated", options.calibrated,
+                      "Write the .txt file in keV instead of channels");
+    return command;
+}
+
+int runReplay(const ReplayOptions& options, const CliEnvironment& environment) {
+    std::ostream& err = *environment.err;
+    const SpectrumOutput output = spectrumOutput(options.output, options.calibrated);
+    TimeRange range;
+    if (!options.from.empty())
+        range.fromNs = timeOption(options.from, "--from");
+    if (!options.to.empty())
+        range.toNs = timeOption(options.to, "--to");
+    if (range.toNs <= range.fromNs)
+        throw UsageError("--to must come after --from");
+    std::optional<std::int64_t> slice;
+    if (!options.slices.empty()) {
+        slice = timeOption(options.slices, "--slices");
+        if (*slice <= 0)
+            throw UsageError("--slices must be longer than 0");
+        if (output.format != FileFormat::N42)
+            throw UsageError("--slices writes one N42 file of several measurements; give "
+                             "--output a .n42 name");
+    }
+
+    std::optional<ListFileReader> reader;
+    try {
+        reader.emplace(options.input);
+    } catch (const ListFileError& error) {
+        throw CommandFailure(ExitCode::InputUnreadable, error.what());
+    }
+    const ListFileInfo& info = reader->info();
+    if (info.openedWhileWriting)
+        err << options.input
+            << ": still marked open for writing (its recording was killed or "
+               "still runs): read up to its last flush, "
+            << info.events << " pulses\n";
+    else if (!info.finished)
+        err << options.input << ": the recording did not note its end; read " << info.events
+            << " pulses\n";
+    if (!info.stopReason.empty())
+        err << options.input << ": the recording stopped early: " << info.stopReason << '\n';
+
+    try {
+        if (!slice) {
+            const ReplayedSpectrum replayed = replaySpectrum(*reader, range);
+            const MeasuredSpectrum spectrum =
+                toMeasured(replayed, info, options.input, "List-mode replay");
+            if (output.energies && !spectrum.calibration)
+                throw UsageError("--calibrated: " + options.input + " has no energy calibration");
+            if (const SaveResult saved = writeSpectrum(output, spectrum); !saved) {
+                err << saved.error << '\n';
+                return exitStatus(ExitCode::OutputNotWritten);
+            }
+            for (const std::string& left : whatIsLeftOut(output, spectrum))
+                err << options.output << ": " << left << '\n';
+            return exitStatus(ExitCode::Done);
+        }
+        const std::vector<ReplayedSpectrum> slices = replaySlices(*reader, range, *slice);
+        std::vector<MeasuredSpectrum> measurements;
+        for (std::size_t i = 0; i < slices.size(); ++i)
+            measurements.push_back(toMeasured(slices[i], info, options.input,
+                                              "Slice " + std::to_string(i + 1) + " of " +
+                                                  std::to_string(slices.size())));
+        if (const SaveResult saved =
+                writeFileAtomically(options.output, writeN42Measurements(measurements));
+            !saved) {
+            err << saved.error << '\n';
+            return exitStatus(ExitCode::OutputNotWritten);
+        }
+    } catch (const ListFileError& error) {
+        throw CommandFailure(ExitCode::InputUnreadable, error.what());
+    }
+    return exitStatus(ExitCode::Done);
+}
+
+} // namespace tarvio
