@@ -140,8 +140,10 @@ std::string writeSpe(const MeasuredSpectrum& spectrum) {
         out += Eol;
     };
 
+    // Programs list SPE files by this line: without a title, say what measured it.
     keyword("$SPEC_ID:");
-    line(oneLine(spectrum.title));
+    line(oneLine(spectrum.title.empty() ? info.operatingPoint.interfaceDescription
+                                        : spectrum.title));
     keyword("$SPEC_REM:");
     line(remark(remark_keys::Start, info.startUtcMs ? utcText(*info.startUtcMs) : UnknownValue));
     if (!info.realSeconds)
@@ -241,6 +243,10 @@ MeasuredSpectrum readSpe(std::string_view text, std::vector<std::string>& notes)
         if (!readRemark(r, result) && !r.empty())
             result.remarks.emplace_back(r);
     }
+    // The interface's description standing in for a missing title is no title.
+    const std::string& description = result.measurement.operatingPoint.interfaceDescription;
+    if (!description.empty() && result.title == trim(oneLine(description)))
+        result.title.clear();
     return result;
 }
 
