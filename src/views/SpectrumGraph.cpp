@@ -161,6 +161,7 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
     drawBars(spectrum, first, channels, low);
     drawReference(first, channels, low);
     drawRegionBackgrounds(image_, bands_, columns, countAxis_, base);
+    drawDifferenceMark();
 
     image_.setPen(Red, PenStyle::Solid);
     cursorValue_ = spectrum.counts[static_cast<std::size_t>(cursorChannel_)];

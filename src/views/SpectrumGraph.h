@@ -122,6 +122,8 @@ private:
     // The top of an automatic count axis: the spectrum's largest count, or the reference's.
     std::uint32_t autoTop(const Spectrum& shown) const;
     void drawReference(std::uint32_t first, std::uint32_t width, std::uint32_t low);
+    // While the reference is subtracted: a mark that the bars are a difference.
+    void drawDifferenceMark();
     void drawLinearCountGrid(std::uint32_t countRange, std::uint32_t low);
     // The readable look: margins for labels up to `top`, then ticks, labels and titles.
     void fitReadableMargins(std::uint32_t low, std::uint32_t top);
