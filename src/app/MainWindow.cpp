@@ -5,13 +5,12 @@
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
+#include "app/LogView.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmPresets.h"
 #include "app/TfrmSettings.h"
-#include "app/WindowAutosave.h"
-#include "spectrometer/Monitor.h"
-#include "spectrometer/QrxController.h"
+#include "session/MeasurementSession.h"
 #include "views/PulseGraph.h"
 #include "views/ReferenceOverlay.h"
 #include "views/SpectrumGraph.h"
@@ -38,12 +37,8 @@ namespace tarvio {
 
 namespace {
 
-// How long log lines gather before the window shows them in one go: a device that reports an
-// error per message then costs the window a few appends a second, not thousands.
-constexpr int LogBatchMilliseconds = 50;
-// Lines shown per batch: appending a line to the log view costs some 25 us, so a batch takes
-// at most about 5 ms of each 50 ms, and the window stays responsive under any flood.
-constexpr std::size_t LogLinesPerBatch = 200;
+// How long settings.ini waits after a change, so that a run of changes makes one write.
+constexpr int SettingsWriteMilliseconds = 2000;
 
 // The wait cursor for as long as it lives.
 class WaitCursor {
@@ -66,19 +61,14 @@ TfrmMain::TfrmMain(std::string settingsFile, QWidget* parent)
     setFont(QFont(QStringLiteral("DejaVu Sans"), 8));
     createControls();
     createFileMenu();
-    createAutosave();
     imgSpectrum->setCursor(Qt::CrossCursor);
+    settingsTimer_ = new QTimer(this);
+    settingsTimer_->setSingleShot(true);
+    settingsTimer_->setInterval(SettingsWriteMilliseconds);
+    connect(settingsTimer_, &QTimer::timeout, this,
+            [this] { guarded([this] { writeSettings(); }); });
 
-    logFlushTimer_ = new QTimer(this);
-    logFlushTimer_->setSingleShot(true);
-    logFlushTimer_->setInterval(LogBatchMilliseconds);
-    connect(logFlushTimer_, &QTimer::timeout, this, [this] { showNextLogBatch(); });
-    // Called on whichever thread logs; it only posts to this window's thread. Queued events
-    // die with the window, and the controller (whose thread calls this) dies before it.
-    logInbox_->setWake([this] {
-        QMetaObject::invokeMethod(
-            this, [this] { scheduleLogFlush(); }, Qt::QueuedConnection);
-    });
+    logView_ = new LogView(*memLog, logInbox_, this);
 
     chooseSaveFile_ = [](QFileDialog& dialog) {
         return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
@@ -94,41 +84,37 @@ TfrmMain::TfrmMain(std::string settingsFile, QWidget* parent)
 
 TfrmMain::~TfrmMain() {
     // FormDestroy. No refresh may run from here on.
-    deviceOpened_ = false;
     tmrGraphs->stop();
-    logInbox_->setWake({});
-    SetMonitorRescue({});
-    controller_->SetStateListener({});
-    controller_.reset();
+    settingsTimer_->stop();
+    delete logView_;
+    session_->setEndedListener({});
+    controller().SetStateListener({});
     analysis_.reset();
+    session_.reset();
     pulseGraph_.reset();
     spectrumGraph_.reset();
 }
 
 void TfrmMain::startUp() {
-    // 1. and 2.: the controller with the window's two handlers. The inbox is shared with the
+    // 1. and 2.: the session with the window's handlers. The inbox is shared with the
     // handlers, so a line logged while the window goes still has somewhere to go.
-    thresholdVolts_ = 0.0;
-    deviceOpened_ = false;
-    controller_ = std::make_unique<TQrxController>();
+    session_ = std::make_unique<MeasurementSession>();
     std::shared_ptr<LogInbox> inbox = logInbox_;
-    controller_->SetLogHandler([inbox](const char* line) { inbox->pushLine(line ? line : ""); });
-    controller_->SetPulseHandler([inbox] { inbox->notifyPulse(); });
-    // Called on the thread that noticed the loss; the controller dies before this window.
-    controller_->SetInterfaceLostHandler([this] {
+    session_->setLogHandler([inbox](const std::string& line) { inbox->pushLine(line); });
+    controller().SetPulseHandler([inbox] { inbox->notifyPulse(); });
+    // Any thread may end a measurement or change the state; the window follows on this one.
+    session_->setEndedListener([this](const MeasurementEnd& end) {
         QMetaObject::invokeMethod(
-            this, [this] { interfaceLost(); }, Qt::QueuedConnection);
+            this, [this, end] { guarded([&] { measurementEnded(end); }); }, Qt::QueuedConnection);
     });
-    // Any thread may change the state; the status bar follows on this one.
-    controller_->SetStateListener([this](MeasurementState) {
+    controller().SetStateListener([this](MeasurementState) {
         QMetaObject::invokeMethod(
             this, [this] { guarded([this] { refreshStatus(); }); }, Qt::QueuedConnection);
     });
+    createAutosave();
 
     // 3. and 4.: the interfaces, once; the list is never refreshed.
-    std::vector<std::string> devices;
-    controller_->ListDevices(devices);
-    for (const std::string& description : devices)
+    for (const std::string& description : session_->listDevices())
         cmbDevices->addItem(QString::fromStdString(description));
     if (cmbDevices->count() > 0)
         cmbDevices->setCurrentIndex(0);
@@ -144,16 +130,15 @@ void TfrmMain::startUp() {
     analysis_ = std::make_unique<SpectrumAnalysis>(
         SpectrumAnalysis::Parts{this, [this](const QString& title) { return topMenu(title); },
                                 client_, GroupBox3, chbCalibrated, imgSpectrum,
-                                spectrumGraph_.get()},
+                                spectrumGraph_.get(), &session_->analysis()},
         SpectrumAnalysis::Hooks{[this] { redrawGraphs(); }, [this] { resetZoom(); },
-                                [this] { return currentMeasurement().liveSeconds; }});
+                                [this] { return session_->currentMeasurement().liveSeconds; }});
 
-    // 6. The list stays as step 4 left it.
+    // 6. The list stays as step 4 left it; the session adopts the operating point.
     const std::string device = cmbDevices->currentText().toStdString();
     if (!device.empty()) {
         WaitCursor wait;
-        controller_->Open(device);
-        deviceOpened_ = true;
+        session_->open(device);
     }
 
     // 7. to 10.: built-in settings, the bias track bar's one and only range, the settings
@@ -162,22 +147,63 @@ void TfrmMain::startUp() {
     tbBias->setRange(settings_.biasMinVolts, settings_.biasMaxVolts);
     tbBias->setValue(tbBias->minimum());
     edtBias->setText(QString::number(tbBias->minimum()));
-    controller_->ClearRecords();
-    const std::string settingsNote =
-        loadSettings(settingsFile_, settings_, spectrumGraph_->point1, spectrumGraph_->point2);
+    CalibrationPoint point1;
+    CalibrationPoint point2;
+    const std::string settingsNote = loadSettings(settingsFile_, settings_, point1, point2);
     if (!settingsNote.empty())
         logInbox_->pushLine(settingsNote);
-    {
-        const auto stored = readSettingsFile(settingsFile_);
-        readMeasurementSettings(stored, measurementSettings_);
-        controller_->SetPresets(measurementSettings_.presets);
-        controller_->SetExtraDeadTime(measurementSettings_.extraDeadTimeSeconds);
-        analysis_->load(stored);
-    }
+    const auto stored = readSettingsFile(settingsFile_);
+    readMeasurementSettings(stored, measurementSettings_);
+    session_->setPresets(measurementSettings_.presets);
+    session_->setExtraDeadTime(measurementSettings_.extraDeadTimeSeconds);
+    session_->analysis().loadTwoPoints(point1, point2);
+    session_->analysis().load(stored);
+    spectrumGraph_->setCalibration(session_->analysis().activeCalibration());
+    // From here on a change is the operator's, and settings.ini keeps it.
+    session_->analysis().addListener([this] { analysisChanged(); });
 
     // 11. The interface's operating point, as after every open.
     if (!device.empty())
-        adoptOperatingPoint();
+        showOperatingPoint();
+}
+
+bool TfrmMain::deviceOpened() const {
+    return session_->isOpen();
+}
+
+double TfrmMain::thresholdVolts() const {
+    return session_->thresholdVolts();
+}
+
+TQrxController& TfrmMain::controller() {
+    return session_->controller();
+}
+
+void TfrmMain::measurementEnded(const MeasurementEnd& end) {
+    if (end.reason == EndReason::InterfaceLost)
+        interfaceLost();
+    else if (end.reason == EndReason::Preset)
+        refreshStatus();
+}
+
+void TfrmMain::analysisChanged() {
+    spectrumGraph_->setCalibration(session_->analysis().activeCalibration());
+    redrawGraphs();
+    settingsChanged();
+}
+
+void TfrmMain::settingsChanged() {
+    settingsTimer_->start();
+}
+
+void TfrmMain::writeSettings() {
+    settingsTimer_->stop();
+    const AnalysisState& analysis = session_->analysis();
+    saveSettings(settingsFile_, settings_, analysis.point1(), analysis.point2(),
+                 [this](IniFile& ini) {
+                     writeSections(ini);
+                     session_->analysis().save(ini);
+                 });
 }
 
 void TfrmMain::setDialogs(TfrmSettings* settings, TfrmCalibrate* calibrate) {
@@ -196,52 +222,44 @@ void TfrmMain::btnOpenDeviceClick() {
     bool opened = false;
     {
         WaitCursor wait;
-        opened = controller_->Open(device);
+        opened = session_->open(device);
     }
     cmbDevices->setEnabled(false);
-    deviceOpened_ = true;
     // A freshly opened interface has been reset: its bias is off whatever the On box showed.
-    // Window and interface agree again as after start-up; an interface that did not open has
-    // nothing to agree with, and the box is cleared all the same.
-    if (opened) {
-        WaitCursor wait;
-        adoptOperatingPoint();
-    } else {
+    // An interface that did not open has nothing to agree with; the box is cleared all the same.
+    if (opened)
+        showOperatingPoint();
+    else
         showBiasOff();
-    }
 }
 
 void TfrmMain::btnCloseDeviceClick() {
     if (cmbDevices->currentText().isEmpty())
         return;
-    // A lost interface has no measurement left to stop.
-    if (!controller_->interfaceLost())
-        controller_->StopMeasurement();
-    autosaveEnd();
-    controller_->Close();
-    deviceOpened_ = false;
+    session_->close();
     if (cmbDevices->count() >= 2)
         cmbDevices->setEnabled(true);
 }
 
 void TfrmMain::miSettingsClick() {
-    if (frmSettings_)
-        frmSettings_->exec();
+    if (frmSettings_ && frmSettings_->exec() == QDialog::Accepted)
+        settingsChanged();
 }
 
 void TfrmMain::btnCalibrateClick() {
     if (!frmCalibrate_)
         return;
-    frmCalibrate_->EditCalibration(spectrumGraph_->point1, spectrumGraph_->point2);
+    CalibrationPoint point1 = session_->analysis().point1();
+    CalibrationPoint point2 = session_->analysis().point2();
+    frmCalibrate_->EditCalibration(point1, point2);
     // The two points calibrate the axis again, in place of a calibration from peaks.
     if (frmCalibrate_->result() == QDialog::Accepted)
-        analysis_->twoPointCalibrationAccepted();
+        session_->analysis().setTwoPoints(point1, point2);
 }
 
 void TfrmMain::Button2Click() {
-    if (!deviceOpened_)
-        return;
-    controller_->ReadMonitor();
+    if (deviceOpened())
+        session_->readMonitor();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -257,63 +275,15 @@ void TfrmMain::FormClose() {
     guarded([this] { btnCloseDeviceClick(); });
     guarded([this] {
         rememberPlacement();
-        saveSettings(settingsFile_, settings_, spectrumGraph_->point1, spectrumGraph_->point2,
-                     [this](IniFile& ini) {
-                         writeSections(ini);
-                         analysis_->save(ini);
-                     });
+        writeSettings();
     });
     // The log lines and repaints the close caused, before the window goes.
     flushLog();
     QCoreApplication::processEvents();
 }
 
-void TfrmMain::appendLogLine(const char* line) {
-    memLog->appendPlainText(QString::fromUtf8(line));
-}
-
-void TfrmMain::onPulseArrived() {
-    // The display is refreshed by the timer and by Single only.
-}
-
-void TfrmMain::scheduleLogFlush() {
-    if (!logFlushTimer_->isActive())
-        logFlushTimer_->start();
-}
-
 void TfrmMain::flushLog() {
-    logFlushTimer_->stop();
-    showLogBatch(SIZE_MAX);
-}
-
-void TfrmMain::showNextLogBatch() {
-    // A device that floods the log gets a few milliseconds of the GUI thread per batch; the
-    // rest waits in the inbox, whose oldest lines go when it is full.
-    if (showLogBatch(LogLinesPerBatch))
-        logFlushTimer_->start();
-}
-
-bool TfrmMain::showLogBatch(std::size_t maxLines) {
-    LogInbox::Batch batch = logInbox_->take(maxLines);
-    if (batch.droppedLines > 0)
-        appendLogLine(QStringLiteral("(%1 log lines came faster than they could be shown and "
-                                     "were left out)")
-                          .arg(batch.droppedLines)
-                          .toUtf8()
-                          .constData());
-    if (!batch.lines.empty()) {
-        // One append for the whole batch: one layout and one scroll, however many lines.
-        std::string text;
-        for (std::size_t i = 0; i < batch.lines.size(); ++i) {
-            if (i > 0)
-                text += '\n';
-            text += batch.lines[i];
-        }
-        appendLogLine(text.c_str());
-    }
-    if (batch.pulses > 0)
-        onPulseArrived();
-    return batch.more;
+    logView_->flush();
 }
 
 void TfrmMain::connectHandlers() {

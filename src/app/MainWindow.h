@@ -1,8 +1,10 @@
 #pragma once
-// The main window, TfrmMain: the spine of the program. It owns the controller and the two
-// graphs, lists and opens interfaces, shows the controller's log and hosts the measurement,
-// threshold and bias, and spectrum navigation controls. Every handler runs on the GUI thread
-// inside runGuarded, so an error ends the handler and shows in the error box.
+// The main window, TfrmMain: a thin caller of the measurement session (session/), which owns
+// the controller, the measurement, its presets, autosave and restore, and the analysis state.
+// The window holds the two graphs, lists and opens interfaces through the session, shows the
+// log and hosts the measurement, threshold and bias, and spectrum navigation controls. Every
+// handler runs on the GUI thread inside runGuarded, so an error ends the handler and shows in the
+// error box.
 //
 // The handlers carry the names operators and developers know the window by; the controls
 // carry them as objectName, which is how tests find them.
@@ -49,13 +51,16 @@ namespace tarvio {
 
 class ClientArea;
 class ImageView;
+class MeasurementStatusBar;
+class LogView;
 class PulseGraph;
 struct MeasuredSpectrum;
 struct ReferenceSpectrum;
 class SpectrumAnalysis;
-struct WindowAutosave;
 class SpectrumGraph;
 class TQrxController;
+class MeasurementSession;
+struct MeasurementEnd;
 class TfrmCalibrate;
 class TfrmPresets;
 class TfrmSettings;
@@ -89,12 +94,13 @@ public:
     // Where the controller's lines wait for the GUI thread; any thread may add to it.
     LogInbox& logInbox() { return *logInbox_; }
 
-    // State that the handlers share.
-    bool deviceOpened() const { return deviceOpened_; }
-    double thresholdVolts() const { return thresholdVolts_; }
+    // State that the handlers share. Whether an interface is open is the session's answer.
+    bool deviceOpened() const;
+    double thresholdVolts() const;
     AppSettings& settings() { return settings_; }
     MeasurementSettings& measurementSettings() { return measurementSettings_; }
-    TQrxController& controller() { return *controller_; }
+    MeasurementSession& session() { return *session_; }
+    TQrxController& controller();
     SpectrumGraph& spectrumGraph() { return *spectrumGraph_; }
     // Regions, fits, the log scale and the calibration from peaks.
     SpectrumAnalysis& analysis() { return *analysis_; }
@@ -141,15 +147,20 @@ public:
     // What Save Spectrum As writes: the spectrum now, with its measurement and calibration.
     MeasuredSpectrum currentRecord() const;
 
-    // Autosave and recovery (MainWindowAutosave.cpp). The offer comes once the window shows:
-    // the newest autosave of a measurement that never ended, restored on Yes.
+    // Autosave and recovery (MainWindowAutosave.cpp), kept by the session. The offer comes
+    // once the window shows at start-up: the newest autosave of a measurement that never
+    // ended (and that no running program is writing), restored on Yes.
     void offerRestore();
-    const std::string& autosaveFolder() const;
+    std::string autosaveFolder() const;
     void setAutosaveFolder(std::string folder);
     // Minutes from [Autosave] in settings.ini; tests set milliseconds. 0 switches it off.
     void setAutosaveIntervalMs(int milliseconds);
-    // Writes the running measurement's autosave now; ended marks it as finished.
-    void autosaveNow(bool ended);
+
+    // Something the operator changed that settings.ini keeps: written, atomically, a moment
+    // later (several changes in a row make one write), so that a crash loses nothing.
+    void settingsChanged();
+    // Writes settings.ini now.
+    void writeSettings();
 
     // Spectrum navigation; positions in image pixels, buttons as held at the event.
     void imgSpectrumMouseDown(int x, int y, Qt::MouseButtons buttons);
@@ -176,6 +187,9 @@ public:
 protected:
     // FormCloseQuery, then FormClose.
     void closeEvent(QCloseEvent* event) override;
+    // The operator moved or resized the window: its place is kept.
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void createControls();
@@ -184,7 +198,6 @@ private:
     void createMenus();
     void createPresetsEntry();
     void createStatusBar();
-    void showStatus(const MeasurementStatus& status);
     void connectHandlers();
     void applyTabOrder();
     void startUp();
@@ -193,51 +206,38 @@ private:
     void placeWindow();
     // Keeps the window's place for the settings file once the operator has changed it.
     void rememberPlacement();
+    // After a move or resize: a new place is a change settings.ini keeps.
+    void placementMaybeChanged();
     // The sections of settings.ini beyond [Settings] and [Calibration], written with them.
     void writeSections(IniFile& ini) const;
-    // Brings window and interface into agreement after an open: bias off and shown off, the
-    // interface's threshold adopted, sent back and shown, the scope configured.
-    void adoptOperatingPoint();
+    // Shows the operating point the session adopted after an open: bias off, the threshold.
+    void showOperatingPoint();
     // Clears the On box and disables the bias controls without sending anything.
     void showBiasOff();
     void FormClose();
-    void appendLogLine(const char* line);
-    void onPulseArrived();
     // Draws shownFrame_ on both graphs and the cursor's reading into lblChannel.
     void drawGraphs();
-    void scheduleLogFlush();
-    void showNextLogBatch();
-    // Shows at most maxLines waiting lines; returns whether more wait.
-    bool showLogBatch(std::size_t maxLines);
     // Runs a handler inside the error-box boundary.
     template <class Handler> void guarded(Handler&& handler);
     void createFileMenu();
-    // The measurement and energy axis the record carries (a restored one until the next Start).
-    MeasurementInfo currentMeasurement() const;
-    // The controller's record of it, completed with what only the window knows.
-    MeasurementInfo withWindowFacts(MeasurementInfo record) const;
-    std::optional<EnergyCalibration> currentCalibration() const;
+    // The session told that a measurement ended; on this thread.
+    void measurementEnded(const MeasurementEnd& end);
+    // The analysis state changed: the graph's axis follows, and the settings are kept.
+    void analysisChanged();
     // The tab-separated file of Save Spectrum, channel or keV form as Calibrated says.
     void saveSpectrumText(const std::string& path);
     // Draws the spectrum graph with the reference and writes the cursor's channel and count.
     void drawSpectrumGraph(const Spectrum& spectrum);
     // The same from the controller's records, also without an interface.
     void showSpectrumNow();
-    // The restored autosave until the next Start, or none.
-    const MeasuredSpectrum* restoredRecord() const;
     // Hands the reference, scaled to the live spectrum, to the graph.
     void applyReference(const Spectrum& live);
     void createAutosave();
-    // A new measurement begins or ends: its autosave file and timer.
-    void autosaveBegin();
-    void autosaveEnd();
 
     // Fields, in the order the window's data model gives them.
-    std::unique_ptr<TQrxController> controller_;
+    std::unique_ptr<MeasurementSession> session_;
     std::unique_ptr<PulseGraph> pulseGraph_;
     std::unique_ptr<SpectrumGraph> spectrumGraph_;
-    double thresholdVolts_ = 0.0;
-    bool deviceOpened_ = false;
     AppSettings settings_;
     MeasurementSettings measurementSettings_;
 
@@ -245,7 +245,7 @@ private:
 
     const std::string settingsFile_;
     std::shared_ptr<LogInbox> logInbox_;
-    QTimer* logFlushTimer_ = nullptr;
+    LogView* logView_ = nullptr;
     TfrmSettings* frmSettings_ = nullptr;
     TfrmCalibrate* frmCalibrate_ = nullptr;
     SaveFileChooser chooseSaveFile_;
@@ -261,7 +261,8 @@ private:
     QRect openedAt_;
     std::optional<WindowPlacement> placement_;
     std::unique_ptr<ReferenceSpectrum> reference_;
-    std::unique_ptr<WindowAutosave> autosave_;
+    int autosaveMs_ = 0;              // between autosaves; 0: only at the end
+    QTimer* settingsTimer_ = nullptr; // the write a moment after a change
 
     // Controls (owned by Qt through their parents).
     ClientArea* client_ = nullptr;
@@ -318,13 +319,7 @@ private:
     // The Presets entry of the Measurement menu and the status bar below the controls.
     QAction* miPresets = nullptr;
     std::unique_ptr<TfrmPresets> frmPresets; // a window of its own, like the other dialogs
-    QStatusBar* sbStatus = nullptr;
-    QLabel* lblState = nullptr;
-    QLabel* lblRealTime = nullptr;
-    QLabel* lblLiveTime = nullptr;
-    QLabel* lblCounts = nullptr;
-    QLabel* lblRates = nullptr;
-    QProgressBar* pbPreset = nullptr;
+    MeasurementStatusBar* sbStatus = nullptr;
 };
 
 } // namespace tarvio

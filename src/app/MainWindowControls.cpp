@@ -3,6 +3,7 @@
 
 #include "app/ClientArea.h"
 #include "app/ImageView.h"
+#include "app/LayoutWidgets.h"
 #include "app/MainWindow.h"
 #include "app/ZoomShape.h"
 
@@ -35,61 +36,7 @@ constexpr int ClientHeight = 384;
 // Height of the single-line drop-down lists, whose tables give only a width.
 constexpr int ComboHeight = 21;
 
-template <class Widget>
-Widget* place(Widget* widget, const char* name, int left, int top, int width, int height) {
-    widget->setObjectName(QString::fromLatin1(name));
-    widget->setGeometry(left, top, width, height);
-    return widget;
-}
-
-QLabel* label(QWidget* parent, const char* name, int left, int top, const char* text) {
-    auto* l = new QLabel(QString::fromLatin1(text), parent);
-    l->setObjectName(QString::fromLatin1(name));
-    l->move(left, top);
-    l->adjustSize();
-    return l;
-}
-
-QGroupBox* group(QWidget* parent, const char* name, int left, int top, int width, int height,
-                 const char* caption) {
-    return place(new QGroupBox(QString::fromLatin1(caption), parent), name, left, top, width,
-                 height);
-}
-
-QPushButton* button(QWidget* parent, const char* name, int left, int top, int width, int height,
-                    const char* caption) {
-    auto* b = place(new QPushButton(QString::fromLatin1(caption), parent), name, left, top, width,
-                    height);
-    b->setAutoDefault(false);
-    return b;
-}
-
-// The window's font is wider than the one the layout was drawn for: a caption that would be cut
-// widens its check box, away from the side the box is on.
-QCheckBox* checkBox(QWidget* parent, const char* name, int left, int top, int width, int height,
-                    const char* caption, Qt::LayoutDirection direction = Qt::LeftToRight) {
-    auto* box = new QCheckBox(QString::fromLatin1(caption), parent);
-    box->setLayoutDirection(direction);
-    const int needed = std::max(width, box->sizeHint().width());
-    if (direction == Qt::RightToLeft)
-        left -= needed - width;
-    return place(box, name, left, top, needed, height);
-}
-
-QSlider* trackBar(QWidget* parent, const char* name, int left, int top, int width, int height,
-                  int minimum, int maximum, int tickInterval) {
-    auto* t = place(new QSlider(Qt::Horizontal, parent), name, left, top, width, height);
-    t->setRange(minimum, maximum);
-    t->setValue(minimum);
-    t->setSingleStep(1);
-    if (tickInterval > 0) {
-        t->setTickPosition(QSlider::TicksBelow);
-        t->setTickInterval(tickInterval);
-    } else {
-        t->setTickPosition(QSlider::NoTicks);
-    }
-    return t;
-}
+using namespace layout;
 
 struct Box {
     int left, top, width, height;
@@ -110,26 +57,6 @@ ImageView* imageOnPanel(QWidget* parent, const char* panelName, const char* imag
     image->setObjectName(QString::fromLatin1(imageName));
     image->move(imageBox.left, imageBox.top);
     return image;
-}
-
-QScrollBar* scrollBar(QWidget* parent, const char* name, Qt::Orientation orientation, int left,
-                      int top, int width, int height) {
-    auto* s = place(new QScrollBar(orientation, parent), name, left, top, width, height);
-    s->setRange(0, 1);
-    s->setPageStep(1);
-    s->setSingleStep(1);
-    s->setFocusPolicy(Qt::StrongFocus);
-    s->hide();
-    return s;
-}
-
-QToolButton* flatButton(QWidget* parent, const char* name, int left, int top, int width, int height,
-                        const char* caption) {
-    auto* b = place(new QToolButton(parent), name, left, top, width, height);
-    b->setText(QString::fromLatin1(caption));
-    b->setAutoRaise(true);
-    b->setFocusPolicy(Qt::NoFocus);
-    return b;
 }
 
 } // namespace

@@ -8,8 +8,8 @@
 #include "app/SpectrumAnalysis.h"
 #include "formats/SpectrumFiles.h"
 #include "records/TextFormat.h"
+#include "session/MeasurementSession.h"
 #include "settings/AppError.h"
-#include "spectrometer/QrxController.h"
 #include "views/ReferenceOverlay.h"
 #include "views/SpectrumGraph.h"
 
@@ -109,46 +109,8 @@ void TfrmMain::createFileMenu() {
     dlgOpen->setNameFilter(QString::fromLatin1(OpenFilters));
 }
 
-MeasurementInfo TfrmMain::currentMeasurement() const {
-    return withWindowFacts(controller_->Measurement());
-}
-
-MeasurementInfo TfrmMain::withWindowFacts(MeasurementInfo info) const {
-    if (const MeasuredSpectrum* restored = restoredRecord())
-        return restored->measurement;
-    // The record has the times and what the interface ran with since the last Start; before
-    // any Start the window's settings are the best there is.
-    OperatingPoint& op = info.operatingPoint;
-    if (deviceOpened_) {
-        if (op.interfaceDescription.empty())
-            op.interfaceDescription = controller_->deviceName();
-        if (!op.thresholdVolts)
-            op.thresholdVolts = thresholdVolts_;
-    }
-    if (!op.delaySeconds)
-        op.delaySeconds = settings_.delaySeconds;
-    if (!op.samplesPerPulse)
-        op.samplesPerPulse = controller_->sampleCount();
-    return info;
-}
-
-std::optional<EnergyCalibration> TfrmMain::currentCalibration() const {
-    if (const MeasuredSpectrum* restored = restoredRecord())
-        return restored->calibration;
-    // From peaks when there is such a calibration, else the two points' line.
-    return spectrumGraph_->activeCalibration();
-}
-
 MeasuredSpectrum TfrmMain::currentRecord() const {
-    // Counts and times copied together, so that they agree.
-    PulseBuffer pulse;
-    Spectrum spectrum;
-    MeasurementInfo info;
-    controller_->Snapshot(pulse, spectrum, info);
-    MeasuredSpectrum record = measuredSpectrum(spectrum);
-    record.measurement = withWindowFacts(std::move(info));
-    record.calibration = currentCalibration();
-    return record;
+    return session_->currentRecord();
 }
 
 void TfrmMain::miSaveSpectrumAsClick() {
@@ -206,7 +168,7 @@ void TfrmMain::applyReference(const Spectrum& live) {
         return;
     }
     const ReferenceScale scale =
-        referenceScale(*reference_, currentMeasurement().liveSeconds, totalCounts(live));
+        referenceScale(*reference_, session_->currentMeasurement().liveSeconds, totalCounts(live));
     spectrumGraph_->setReference(scaledReference(*reference_, scale.factor),
                                  miSubtractReference->isChecked());
 }
@@ -226,7 +188,7 @@ void TfrmMain::drawSpectrumGraph(const Spectrum& spectrum) {
 void TfrmMain::showSpectrumNow() {
     PulseBuffer pulse;
     Spectrum spectrum;
-    controller_->Snapshot(pulse, spectrum);
+    session_->snapshot(pulse, spectrum);
     // A later redraw at another size shows the same.
     if (!shownFrame_) {
         shownFrame_ = std::make_unique<Frame>();

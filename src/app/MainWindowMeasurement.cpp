@@ -3,8 +3,8 @@
 #include "app/ImageView.h"
 #include "app/MainWindow.h"
 #include "app/SaveFailure.h"
+#include "session/MeasurementSession.h"
 #include "settings/NumberFormat.h"
-#include "spectrometer/QrxController.h"
 #include "views/PulseGraph.h"
 #include "views/SpectrumGraph.h"
 
@@ -29,50 +29,42 @@ constexpr std::int32_t SampleCountIfNotANumber = 450;
 } // namespace
 
 void TfrmMain::btnStartClick() {
-    if (!deviceOpened_)
+    if (!deviceOpened())
         return;
-    autosaveBegin();
-    // A new measurement starts from an empty spectrum.
-    controller_->ClearRecords();
     const std::int32_t typed =
         tryParseInt(cmbSamples->currentText().toStdString()).value_or(SampleCountIfNotANumber);
-    controller_->SetSampleCount(
-        static_cast<std::uint16_t>(std::clamp(typed, MinSampleCount, MaxSampleCount)));
-    controller_->ConfigureScope();
-    controller_->ArmMeasurement(settings_.delaySeconds);
-    controller_->StartMeasurement();
+    // A new measurement starts from an empty spectrum.
+    session_->start({static_cast<std::uint16_t>(std::clamp(typed, MinSampleCount, MaxSampleCount)),
+                     settings_.delaySeconds});
     tmrGraphs->start();
 }
 
 void TfrmMain::btnStopClick() {
-    if (!deviceOpened_)
+    if (!deviceOpened())
         return;
-    controller_->StopMeasurement();
+    session_->stop();
     tmrGraphs->stop();
-    autosaveEnd();
 }
 
 void TfrmMain::Button1Click() {
-    if (!deviceOpened_)
+    if (!deviceOpened())
         return;
-    controller_->ConfigureScope();
-    controller_->SingleShot();
+    session_->single();
     tmrGraphsTimer();
 }
 
 void TfrmMain::tmrGraphsTimer() {
-    if (!deviceOpened_)
+    if (!deviceOpened())
         return;
     // Copies made under the data lock; drawing happens after it is left.
     PulseBuffer pulse;
     Spectrum spectrum;
-    controller_->Snapshot(pulse, spectrum);
+    session_->snapshot(pulse, spectrum);
     if (!shownFrame_)
         shownFrame_ = std::make_unique<Frame>();
     shownFrame_->pulse = pulse;
     shownFrame_->spectrum = spectrum;
     drawGraphs();
-    // Also meets the time presets and stops the interface after one.
     refreshStatus();
 }
 
@@ -84,13 +76,14 @@ void TfrmMain::redrawGraphs() {
 void TfrmMain::drawGraphs() {
     const PulseBuffer& pulse = shownFrame_->pulse;
     const Spectrum& spectrum = shownFrame_->spectrum;
-    pulseGraph_->draw(pulse, thresholdVolts_, chbInverted->isChecked(), chbAutoScale->isChecked());
+    pulseGraph_->draw(pulse, session_->thresholdVolts(), chbInverted->isChecked(),
+                      chbAutoScale->isChecked());
     imgPulse->update();
     drawSpectrumGraph(spectrum);
 }
 
 void TfrmMain::interfaceLost() {
-    autosaveEnd(); // the measurement ended with every pulse that arrived
+    // The measurement ended with every pulse that arrived: a last refresh shows them.
     if (!tmrGraphs->isActive())
         return;
     tmrGraphsTimer();
@@ -108,16 +101,13 @@ void TfrmMain::saveSpectrumText(const std::string& path) {
     // The spectrum as it is now, copied under the data lock and written after it is left.
     PulseBuffer pulse;
     Spectrum spectrum;
-    controller_->Snapshot(pulse, spectrum);
-    // Calibrated: the energies the axis shows, from peaks or from the two points.
-    const auto& polynomial = spectrumGraph_->polynomialCalibration();
-    SaveResult saved;
-    if (!chbCalibrated->isChecked())
-        saved = spectrum.saveText(path);
-    else if (polynomial)
-        saved = spectrum.saveCalibratedText(path, *polynomial);
-    else
-        saved = spectrum.saveCalibratedText(path, spectrumGraph_->point1, spectrumGraph_->point2);
+    session_->snapshot(pulse, spectrum);
+    // Calibrated: the energies the axis shows, or why there are none.
+    const AnalysisState& analysis = session_->analysis();
+    const auto axis = analysis.activeCalibration();
+    const SaveResult saved = !chbCalibrated->isChecked() ? spectrum.saveText(path)
+                             : axis                      ? spectrum.saveCalibratedText(path, *axis)
+                                    : SaveResult::failure(analysis.calibrationProblem());
     throwIfNotSaved(saved, path);
 }
 

@@ -3,8 +3,8 @@
 
 #include "app/MainWindow.h"
 #include "app/OperatingPoint.h"
+#include "session/MeasurementSession.h"
 #include "settings/NumberFormat.h"
-#include "spectrometer/QrxController.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -38,10 +38,8 @@ void TfrmMain::edtTresholdChange() {
 }
 
 void TfrmMain::btnTresholdClick() {
-    if (!deviceOpened_)
-        return;
-    thresholdVolts_ = tryParseFloat(textOf(edtTreshold)).value_or(ThresholdIfNotANumber);
-    controller_->SetThreshold(thresholdVolts_);
+    if (deviceOpened())
+        session_->setThreshold(tryParseFloat(textOf(edtTreshold)).value_or(ThresholdIfNotANumber));
 }
 
 void TfrmMain::tbBiasChange() {
@@ -56,12 +54,11 @@ void TfrmMain::edtBiasChange() {
 }
 
 void TfrmMain::btnSetBiasClick() {
-    if (!deviceOpened_)
+    if (!deviceOpened())
         return;
     const std::int32_t volts = parseInt(textOf(edtBias));
-    if (controller_->SetBias(biasCode(volts, settings_.biasMinVolts, settings_.biasMaxVolts)))
-        controller_->NoteBiasVolts(
-            biasVoltsInForce(volts, settings_.biasMinVolts, settings_.biasMaxVolts));
+    session_->setBias(biasCode(volts, settings_.biasMinVolts, settings_.biasMaxVolts),
+                      biasVoltsInForce(volts, settings_.biasMinVolts, settings_.biasMaxVolts));
 }
 
 void TfrmMain::showBiasOff() {
@@ -75,17 +72,10 @@ void TfrmMain::showBiasOff() {
     btnSetBias->setEnabled(false);
 }
 
-void TfrmMain::adoptOperatingPoint() {
-    // Bias off, the threshold the interface holds adopted and sent back, the scope set up.
+void TfrmMain::showOperatingPoint() {
     showBiasOff();
-    controller_->SetBias(0);
-    controller_->NoteBiasVolts(std::nullopt);
-    controller_->ReadMonitor();
-    thresholdVolts_ = controller_->monitorThreshold();
-    controller_->SetThreshold(thresholdVolts_);
     edtTreshold->setText(
-        QString::fromStdString(formatGeneral(truncateToHundredths(thresholdVolts_))));
-    controller_->ConfigureScope();
+        QString::fromStdString(formatGeneral(truncateToHundredths(session_->thresholdVolts()))));
 }
 
 void TfrmMain::chbBiasOnClick() {
@@ -93,12 +83,12 @@ void TfrmMain::chbBiasOnClick() {
     edtBias->setEnabled(on);
     tbBias->setEnabled(on);
     btnSetBias->setEnabled(on);
-    if (!deviceOpened_)
+    if (!deviceOpened())
         return;
     if (on)
         btnSetBiasClick();
-    else if (controller_->SetBias(0))
-        controller_->NoteBiasVolts(std::nullopt);
+    else
+        session_->setBias(0, std::nullopt);
 }
 
 } // namespace tarvio

@@ -58,6 +58,26 @@ void TfrmMain::rememberPlacement() {
             WindowPlacement{normal.x(), normal.y(), normal.width(), normal.height(), maximised};
 }
 
+void TfrmMain::moveEvent(QMoveEvent* event) {
+    QMainWindow::moveEvent(event);
+    placementMaybeChanged();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    placementMaybeChanged();
+}
+
+void TfrmMain::placementMaybeChanged() {
+    // Only once the window has been placed and shown: the operator's moves, not the start's.
+    if (!openedAt_.isValid() || !isVisible())
+        return;
+    const auto before = placement_;
+    rememberPlacement();
+    if (placement_ != before)
+        settingsChanged();
+}
+
 void TfrmMain::writeSections(IniFile& ini) const {
     if (placement_)
         writeWindowPlacement(ini, *placement_);

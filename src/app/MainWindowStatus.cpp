@@ -1,63 +1,15 @@
-// The Measurement menu with the presets, and the status bar below the controls: state, real
-// and live time, counts, rates, and while a preset runs the way to it.
+// The Measurement menu with the presets, and the status bar below the controls.
 
 #include "app/MainWindow.h"
+#include "app/MeasurementStatusBar.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/TfrmPresets.h"
-#include "settings/Duration.h"
-#include "spectrometer/QrxController.h"
+#include "session/MeasurementSession.h"
 
 #include <QAction>
-#include <QFontMetrics>
-#include <QLabel>
-#include <QLocale>
 #include <QMenu>
-#include <QMenuBar>
-#include <QProgressBar>
-#include <QStatusBar>
-
-#include <cmath>
 
 namespace tarvio {
-
-namespace {
-
-constexpr int PresetSteps = 1000;
-// The bar's height is fixed so that the window's height is known: the client area, the
-// menu above it and this below.
-constexpr int StatusBarHeight = 22;
-
-QLabel* statusLabel(QStatusBar* bar, const char* name, const QString& widest, int stretch) {
-    auto* label = new QLabel(bar);
-    label->setObjectName(QString::fromLatin1(name));
-    // Wide enough for its longest usual text, so the bar does not jump as figures change.
-    label->setMinimumWidth(QFontMetrics(bar->font()).horizontalAdvance(widest) + 8);
-    bar->addWidget(label, stretch);
-    return label;
-}
-
-QString clockText(const std::optional<double>& seconds) {
-    return seconds ? QString::fromStdString(formatClock(*seconds)) : QStringLiteral("--:--:--");
-}
-
-// The locale's decimal separator, no grouping: 2043.5 never reads as 2,043 or 2.043.
-QString decimalText(double value, int decimals) {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'f', decimals);
-}
-
-// Three significant figures for small rates, whole counts per second from 100 on.
-QString rateText(double perSecond) {
-    return decimalText(perSecond, perSecond < 10 ? 2 : perSecond < 100 ? 1 : 0);
-}
-
-QString percentText(double fraction) {
-    const double percent = fraction * 100;
-    return decimalText(percent, percent < 1 ? 2 : percent < 10 ? 1 : 0);
-}
-
-} // namespace
 
 void TfrmMain::createPresetsEntry() {
     QMenu* measurement = topMenu(QStringLiteral("Measurement"));
@@ -75,87 +27,21 @@ void TfrmMain::createPresetsEntry() {
 }
 
 void TfrmMain::createStatusBar() {
-    sbStatus = new QStatusBar(this);
-    sbStatus->setObjectName(QStringLiteral("sbStatus"));
-    sbStatus->setSizeGripEnabled(false);
-    sbStatus->setFixedHeight(StatusBarHeight);
-    lblState = statusLabel(sbStatus, "lblState", QStringLiteral("Preset reached"), 0);
-    lblRealTime = statusLabel(sbStatus, "lblRealTime", QStringLiteral("Real 00:00:00"), 0);
-    lblLiveTime = statusLabel(sbStatus, "lblLiveTime", QStringLiteral("Live 00:00:00 (100 %)"), 0);
-    lblCounts = statusLabel(sbStatus, "lblCounts", QStringLiteral("Counts 0000000"), 0);
-    lblRates =
-        statusLabel(sbStatus, "lblRates", QStringLiteral("0000 cps, now 0000, in 0000 cps"), 1);
-    lblRates->setToolTip(QStringLiteral(
-        "Accepted pulses per second over the measurement and over the last few seconds, and "
-        "the input rate estimated from the live time (dead-time model)"));
-    pbPreset = new QProgressBar(sbStatus);
-    pbPreset->setObjectName(QStringLiteral("pbPreset"));
-    pbPreset->setRange(0, PresetSteps);
-    pbPreset->setFixedWidth(
-        QFontMetrics(sbStatus->font()).horizontalAdvance(QStringLiteral("000:00:00 left")) + 24);
-    pbPreset->setTextVisible(true);
-    pbPreset->hide();
-    sbStatus->addPermanentWidget(pbPreset);
+    sbStatus = new MeasurementStatusBar(this);
     setStatusBar(sbStatus);
-    showStatus(MeasurementStatus{});
 }
 
 void TfrmMain::miPresetsClick() {
     if (frmPresets->exec() != QDialog::Accepted)
         return;
-    controller_->SetPresets(measurementSettings_.presets);
+    session_->setPresets(measurementSettings_.presets);
+    settingsChanged();
     refreshStatus();
 }
 
 void TfrmMain::refreshStatus() {
-    if (!controller_)
-        return;
-    const MeasurementStatus status = controller_->PollMeasurement();
-    if (status.presetReached)
-        autosaveEnd(); // the measurement is over: its autosave is final (once)
-    showStatus(status);
-}
-
-void TfrmMain::showStatus(const MeasurementStatus& status) {
-    const MeasurementInfo& info = status.info;
-    const CountRates& rates = status.rates;
-
-    lblState->setText(QString::fromLatin1(MeasurementStateName(status.state)));
-    lblState->setToolTip(status.presetReached
-                             ? QStringLiteral("Ended by the %1 preset")
-                                   .arg(QString::fromLatin1(PresetKindName(*status.presetReached)))
-                             : QString());
-
-    lblRealTime->setText(QStringLiteral("Real ") + clockText(info.realSeconds));
-    QString live = QStringLiteral("Live ") + clockText(info.liveSeconds);
-    if (rates.liveFraction)
-        live += QStringLiteral(" (%1 %)").arg(percentText(*rates.liveFraction));
-    lblLiveTime->setText(live);
-
-    QString counts = QStringLiteral("Counts %1").arg(info.acceptedCount);
-    if (info.countsAfterEnd > 0)
-        counts += QStringLiteral(" (+%1 after preset)").arg(info.countsAfterEnd);
-    lblCounts->setText(counts);
-
-    QString text;
-    if (rates.accepted) {
-        text = rateText(*rates.accepted) + QStringLiteral(" cps");
-        if (status.slidingRate)
-            text += QStringLiteral(", now ") + rateText(*status.slidingRate);
-        if (rates.saturated)
-            text += QStringLiteral(", saturated (live %1 %)").arg(percentText(*rates.liveFraction));
-        else if (rates.input)
-            text += QStringLiteral(", in ") + rateText(*rates.input) + QStringLiteral(" cps");
-    }
-    lblRates->setText(text);
-
-    pbPreset->setVisible(status.presetFraction.has_value());
-    if (status.presetFraction) {
-        pbPreset->setValue(static_cast<int>(std::lround(*status.presetFraction * PresetSteps)));
-        pbPreset->setFormat(status.presetSecondsLeft
-                                ? clockText(status.presetSecondsLeft) + QStringLiteral(" left")
-                                : QStringLiteral("%p %"));
-    }
+    if (session_)
+        sbStatus->showStatus(session_->status());
 }
 
 } // namespace tarvio

@@ -6,7 +6,6 @@
 #include "app/ImageView.h"
 #include "app/RegionTable.h"
 #include "app/ZoomShape.h"
-#include "settings/IniFile.h"
 #include "views/SpectrumGraph.h"
 
 #include <QAction>
@@ -31,8 +30,8 @@ constexpr int LogBoxGap = 8;
 } // namespace
 
 SpectrumAnalysis::SpectrumAnalysis(Parts parts, Hooks hooks)
-    : window_(parts.window), graph_(*parts.graph), calibrated_(parts.calibrated),
-      image_(parts.image), hooks_(std::move(hooks)) {
+    : window_(parts.window), graph_(*parts.graph), state_(*parts.state),
+      calibrated_(parts.calibrated), image_(parts.image), hooks_(std::move(hooks)) {
     createControls(parts);
     runDialog_ = [](CalibrationFromPeaks& dialog) { return dialog.exec() == QDialog::Accepted; };
     image_->installEventFilter(this);
@@ -110,33 +109,14 @@ void SpectrumAnalysis::setDialogRunner(std::function<bool(CalibrationFromPeaks&)
     runDialog_ = std::move(runner);
 }
 
-void SpectrumAnalysis::load(const IniFile& ini) {
-    const AnalysisSettings s = readAnalysisSettings(ini);
-    regions_ = s.regions;
-    fits_.assign(regions_.size(), std::nullopt);
-    calibrationPairs_ = s.calibrationPairs;
-    calibrationModel_ = s.calibrationModel;
-    graph_.setPolynomialCalibration(s.polynomial);
-    selected_.reset();
-    refreshFigures();
-}
-
-void SpectrumAnalysis::save(IniFile& ini) const {
-    AnalysisSettings s;
-    s.regions = regions_;
-    s.calibrationPairs = calibrationPairs_;
-    s.calibrationModel = calibrationModel_;
-    s.polynomial = graph_.polynomialCalibration();
-    writeAnalysisSettings(ini, s);
-}
-
 void SpectrumAnalysis::prepareDraw() {
     graph_.setLogScale(logScale());
     std::vector<RegionBand> bands;
-    for (std::size_t i = 0; i < regions_.size(); ++i) {
+    const auto& regions = state_.regions();
+    for (std::size_t i = 0; i < regions.size(); ++i) {
         RegionBand band;
-        band.first = regions_[i].first;
-        band.last = regions_[i].last;
+        band.first = regions[i].first;
+        band.last = regions[i].last;
         band.colour = regionBandColour(i);
         if (i < figures_.size()) {
             band.backgroundAtFirst = figures_[i].backgroundAtFirst;
@@ -158,11 +138,7 @@ void SpectrumAnalysis::spectrumDrawn(const Spectrum& spectrum) {
 std::optional<EnergyCalibration> SpectrumAnalysis::shownCalibration() const {
     if (!calibrated_->isChecked())
         return std::nullopt;
-    return graph_.activeCalibration();
-}
-
-void SpectrumAnalysis::twoPointCalibrationAccepted() {
-    setPolynomial(std::nullopt);
+    return state_.activeCalibration();
 }
 
 void SpectrumAnalysis::setLogScale(bool log) {
@@ -182,34 +158,30 @@ bool SpectrumAnalysis::logScale() const {
 }
 
 void SpectrumAnalysis::addRegion(Region region) {
-    if (regions_.size() >= MaxRegions) {
+    if (!state_.addRegion(region)) {
         table_->showMessage(QStringLiteral("At most %1 regions can be marked.").arg(MaxRegions));
         return;
     }
-    regions_.push_back(Region::between(region.first, region.last));
-    fits_.emplace_back();
-    selected_ = regions_.size() - 1;
+    selected_ = state_.regions().size() - 1;
     regionsChanged();
 }
 
 void SpectrumAnalysis::deleteRegion(std::size_t index) {
-    if (index >= regions_.size())
+    if (index >= state_.regions().size())
         return;
-    regions_.erase(regions_.begin() + static_cast<std::ptrdiff_t>(index));
-    fits_.erase(fits_.begin() + static_cast<std::ptrdiff_t>(index));
+    state_.deleteRegion(index);
     selected_.reset();
     regionsChanged();
 }
 
 void SpectrumAnalysis::deleteAllRegions() {
-    regions_.clear();
-    fits_.clear();
+    state_.deleteAllRegions();
     selected_.reset();
     regionsChanged();
 }
 
 void SpectrumAnalysis::selectRegion(std::optional<std::size_t> index) {
-    if (index && *index >= regions_.size())
+    if (index && *index >= state_.regions().size())
         index.reset();
     if (selected_ == index)
         return;
@@ -236,10 +208,9 @@ void SpectrumAnalysis::markRegionEdgeAtCursor() {
 }
 
 void SpectrumAnalysis::fitRegion(std::size_t index) {
-    if (index >= regions_.size())
+    if (index >= state_.regions().size())
         return;
-    const PeakFitResult r = fitGaussianPeak(lastSpectrum_, regions_[index]);
-    fits_[index] = r.fit;
+    const PeakFitResult r = state_.fitRegion(index, lastSpectrum_);
     table_->showMessage(
         r.fit
             ? QString()
@@ -256,28 +227,30 @@ void SpectrumAnalysis::showRegionTable() {
 
 void SpectrumAnalysis::showCalibrationFromPeaks() {
     std::vector<ChannelSuggestion> suggestions;
-    for (std::size_t i = 0; i < regions_.size(); ++i) {
+    for (std::size_t i = 0; i < state_.regions().size(); ++i) {
         const QString region = QStringLiteral("region %1").arg(i + 1);
         if (i < figures_.size() && figures_[i].centroid)
             suggestions.push_back({*figures_[i].centroid, region + QStringLiteral(" centroid")});
-        if (fits_[i])
-            suggestions.push_back({fits_[i]->centroid.value, region + QStringLiteral(" fit")});
+        if (const auto& fit = state_.fit(i))
+            suggestions.push_back({fit->centroid.value, region + QStringLiteral(" fit")});
     }
-    calibrationDialog_->setPairs(calibrationPairs_, calibrationModel_, suggestions);
+    calibrationDialog_->setPairs(state_.calibrationPairs(), state_.calibrationModel(), suggestions);
     if (!runDialog_(*calibrationDialog_) || !calibrationDialog_->result().fit)
         return;
-    calibrationPairs_ = calibrationDialog_->pairs();
-    calibrationModel_ = calibrationDialog_->model();
     // The operator calibrated to see keV.
     calibrated_->setChecked(true);
     graph_.setCalibrated(true);
-    setPolynomial(calibrationDialog_->result().fit->calibration);
+    state_.setCalibrationFromPeaks(calibrationDialog_->pairs(), calibrationDialog_->model(),
+                                   calibrationDialog_->result().fit->calibration);
+    refreshTable();
+    hooks_.redraw();
 }
 
 std::optional<std::size_t> SpectrumAnalysis::regionAtColumn(int x) const {
     const double channel = graph_.channelAt(x);
-    for (std::size_t i = regions_.size(); i-- > 0;)
-        if (channel >= regions_[i].first && channel < regions_[i].last + 1.0)
+    const auto& regions = state_.regions();
+    for (std::size_t i = regions.size(); i-- > 0;)
+        if (channel >= regions[i].first && channel < regions[i].last + 1.0)
             return i;
     return std::nullopt;
 }
@@ -286,7 +259,7 @@ QMenu* SpectrumAnalysis::regionMenu(std::size_t index, QWidget* parent) {
     auto* menu = new QMenu(parent);
     menu->setObjectName(QStringLiteral("mnuRegion"));
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    const Region r = regions_.at(index);
+    const Region r = state_.regions().at(index);
     const QString name =
         QStringLiteral("Region %1 (%2 \u2013 %3)").arg(index + 1).arg(r.first).arg(r.last);
     menu->addAction(QStringLiteral("Fit ") + name, this, [this, index] { fitRegion(index); });
@@ -364,26 +337,17 @@ void SpectrumAnalysis::regionsChanged() {
 }
 
 void SpectrumAnalysis::refreshFigures() {
-    figures_.clear();
-    const auto live = liveSeconds();
-    for (const Region& r : regions_)
-        figures_.push_back(regionFigures(lastSpectrum_, r, live));
+    figures_ = state_.figures(lastSpectrum_, liveSeconds());
 }
 
 void SpectrumAnalysis::refreshTable() {
     if (!table_->isVisible())
         return;
     std::vector<RegionRow> rows;
-    for (std::size_t i = 0; i < regions_.size(); ++i)
-        rows.push_back({figures_[i], fits_[i]});
+    for (std::size_t i = 0; i < state_.regions().size(); ++i)
+        rows.push_back({figures_[i], state_.fit(i)});
     table_->showRows(rows, shownCalibration());
     table_->selectRow(selected_);
-}
-
-void SpectrumAnalysis::setPolynomial(std::optional<EnergyCalibration> polynomial) {
-    graph_.setPolynomialCalibration(polynomial);
-    refreshTable();
-    hooks_.redraw();
 }
 
 std::optional<double> SpectrumAnalysis::liveSeconds() const {

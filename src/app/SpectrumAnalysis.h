@@ -1,8 +1,9 @@
 #pragma once
 // The window's spectrum analysis: the Log box and the View and Analysis menus, regions of
 // interest marked with Shift and the mouse or from the cursor, their bands on the graph and
-// their figures in the Regions window, fits, and the calibration from peaks. It keeps its
-// state in [Regions] and [EnergyCalibration] of settings.ini.
+// their figures in the Regions window, fits, and the calibration from peaks. What the
+// operator makes (regions, fits, calibrations) lives in the session's AnalysisState; this
+// only shows it and forwards what the operator does.
 //
 // The graph draws at the window's refresh; an analysis action (a region, the Log box, a new
 // calibration) draws the last refreshed spectrum again at once, so that a stopped
@@ -14,6 +15,7 @@
 #include "records/Calibration.h"
 #include "records/EnergyCalibration.h"
 #include "records/Spectrum.h"
+#include "session/AnalysisState.h"
 #include "settings/AnalysisSettings.h"
 
 #include <QEvent>
@@ -37,7 +39,6 @@ namespace tarvio {
 class CalibrationFromPeaks;
 class ClientArea;
 class ImageView;
-class IniFile;
 class RegionTable;
 class SpectrumGraph;
 class ZoomShape;
@@ -55,6 +56,7 @@ public:
         QCheckBox* calibrated;    // the Calibrated box, beside which Log sits
         ImageView* image;         // the spectrum image, for the mouse
         SpectrumGraph* graph;
+        AnalysisState* state;
     };
     struct Hooks {
         // Draws the last refreshed records again; does nothing before the first refresh.
@@ -68,9 +70,6 @@ public:
     SpectrumAnalysis(Parts parts, Hooks hooks);
     ~SpectrumAnalysis() override;
 
-    void load(const IniFile& ini);
-    void save(IniFile& ini) const;
-
     // Before every draw: the count axis and the region bands.
     void prepareDraw();
     // After every refresh: the spectrum as drawn, for the figures.
@@ -78,8 +77,6 @@ public:
 
     // The energy axis shown: the calibration in use while Calibrated is ticked.
     std::optional<EnergyCalibration> shownCalibration() const;
-    // The two-point dialog was accepted: its line labels the axis again.
-    void twoPointCalibrationAccepted();
 
     // What the operator does, from the menus, the mouse and the Regions window.
     void setLogScale(bool log);
@@ -95,13 +92,13 @@ public:
     // Runs the dialog modally; on OK its calibration labels the axis.
     void showCalibrationFromPeaks();
 
-    const std::vector<Region>& regions() const { return regions_; }
+    const std::vector<Region>& regions() const { return state_.regions(); }
     std::optional<std::size_t> selectedRegion() const { return selected_; }
     std::optional<std::uint32_t> pendingEdge() const { return pendingEdge_; }
     const std::vector<RegionFigures>& figures() const { return figures_; }
     // The spectrum of the last refresh, which an analysis action draws again.
     const Spectrum& lastSpectrum() const { return lastSpectrum_; }
-    const std::optional<PeakFit>& fit(std::size_t index) const { return fits_.at(index); }
+    const std::optional<PeakFit>& fit(std::size_t index) const { return state_.fit(index); }
     // The region whose band covers an image column, the newest first.
     std::optional<std::size_t> regionAtColumn(int x) const;
     // The menu a right-click on a region's band opens.
@@ -122,11 +119,11 @@ private:
     void regionsChanged();
     void refreshFigures();
     void refreshTable();
-    void setPolynomial(std::optional<EnergyCalibration> polynomial);
     std::optional<double> liveSeconds() const;
 
     QWidget* window_;
     SpectrumGraph& graph_;
+    AnalysisState& state_;
     QCheckBox* calibrated_;
     ImageView* image_;
     Hooks hooks_;
@@ -138,14 +135,10 @@ private:
     CalibrationFromPeaks* calibrationDialog_ = nullptr;
     std::function<bool(CalibrationFromPeaks&)> runDialog_;
 
-    std::vector<Region> regions_;
-    std::vector<std::optional<PeakFit>> fits_;
     std::vector<RegionFigures> figures_;
     std::optional<std::size_t> selected_;
     std::optional<std::uint32_t> pendingEdge_;
     std::optional<int> dragStart_; // image column where a Shift-drag began
-    std::vector<CalibrationPoint> calibrationPairs_;
-    CalibrationModel calibrationModel_ = CalibrationModel::Line;
     Spectrum lastSpectrum_;
 };
 

@@ -2,6 +2,7 @@
 // before any window; settings.ini holds everything that can be configured
 // (settings/SettingsLocation.h says where it lives).
 
+#include "app/HandlerGuard.h"
 #include "app/InterfaceBackends.h"
 #include "app/LinkErrorBoxes.h"
 #include "app/MainWindow.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QIcon>
+#include <QTimer>
 
 #include <exception>
 #include <iostream>
@@ -77,6 +79,9 @@ int main(int argc, char* argv[]) {
         TfrmCalibrate frmCalibrate;
         frmMain.setDialogs(&frmSettings, &frmCalibrate);
         frmMain.show();
+        // Once the window shows: a measurement a crash left behind is offered back.
+        QTimer::singleShot(0, &frmMain,
+                           [&frmMain] { runGuarded(&frmMain, [&] { frmMain.offerRestore(); }); });
         QApplication::exec();
     } catch (const std::exception& error) {
         showErrorBox(nullptr, QString::fromUtf8(error.what()));

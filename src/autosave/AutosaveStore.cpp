@@ -6,10 +6,15 @@
 #include "records/AtomicFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <pwd.h>
+#include <sys/file.h>
 #include <unistd.h>
 #include <vector>
 
@@ -52,7 +57,51 @@ std::vector<Entry> autosaves(const std::string& folder) {
     return entries;
 }
 
+// The lock of an autosave lives in the user's runtime folder, named after the autosave's
+// absolute path, so that the autosave folder holds nothing but autosaves.
+std::string lockPathFor(const std::string& autosavePath) {
+    std::error_code error;
+    const fs::path absolute = fs::absolute(autosavePath, error);
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    const fs::path folder =
+        runtime && runtime[0] == '/'
+            ? fs::path(runtime) / "tarvio2"
+            : fs::temp_directory_path(error) / ("tarvio2-" + std::to_string(::getuid()));
+    char name[32];
+    std::snprintf(name, sizeof name, "%016zx.lock",
+                  std::hash<std::string>{}(error ? autosavePath : absolute.string()));
+    return (folder / name).string();
+}
+
 } // namespace
+
+AutosaveWriterLock::AutosaveWriterLock(const std::string& autosavePath)
+    : lockPath_(lockPathFor(autosavePath)) {
+    std::error_code ignored; // without its folder there is no lock, and the write says why
+    fs::create_directories(fs::path(lockPath_).parent_path(), ignored);
+    fd_ = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+AutosaveWriterLock::~AutosaveWriterLock() {
+    if (fd_ < 0)
+        return;
+    ::unlink(lockPath_.c_str());
+    ::close(fd_);
+}
+
+bool AutosaveWriterLock::heldByAWriter(const std::string& autosavePath) {
+    const std::string lockPath = lockPathFor(autosavePath);
+    const int fd = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false; // no lock file: nobody has been writing it since it ended or crashed
+    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    ::close(fd);
+    return held;
+}
 
 AutosaveStore::AutosaveStore(std::string folder) : folder_(std::move(folder)) {}
 
@@ -84,20 +133,27 @@ std::string AutosaveStore::fileFor(std::int64_t startUtcMs) const {
 }
 
 SaveResult AutosaveStore::write(const std::string& path, const MeasuredSpectrum& spectrum) {
+    const fs::path folder = fs::path(path).parent_path();
     std::error_code error;
-    fs::create_directories(folder_, error);
+    if (!folder.empty())
+        fs::create_directories(folder, error);
     if (error)
-        return SaveResult::failure("Unable to create the autosave folder " + folder_ + ": " +
-                                   error.message());
-    const SaveResult saved = writeFileAtomically(path, writeN42(spectrum));
-    if (saved)
+        return SaveResult::failure("Unable to create the autosave folder " + folder.string() +
+                                   ": " + error.message());
+    const FileFormat format = formatForPath(path).value_or(FileFormat::N42);
+    const SaveResult saved = writeFileAtomically(path, spectrumFileText(spectrum, format));
+    // Only the folder's own autosaves are pruned; a file beside an output is not one of them.
+    if (saved && fs::path(path).filename().string().rfind(Prefix, 0) == 0)
         prune();
     return saved;
 }
 
 std::optional<AutosaveStore::Unfinished>
 AutosaveStore::newestUnfinished(std::string* problem) const {
-    const std::vector<Entry> entries = autosaves(folder_);
+    std::vector<Entry> entries = autosaves(folder_);
+    std::erase_if(entries, [](const Entry& entry) {
+        return AutosaveWriterLock::heldByAWriter(entry.path.string());
+    });
     if (entries.empty())
         return std::nullopt;
     ReadResult read = readSpectrumFile(entries.front().path.string());

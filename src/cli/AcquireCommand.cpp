@@ -1,5 +1,6 @@
 #include "cli/AcquireCommand.h"
 
+#include "autosave/AutosaveStore.h"
 #include "cli/AcquireRun.h"
 #include "cli/CliInterfaces.h"
 #include "cli/CommandErrors.h"
@@ -247,10 +248,14 @@ AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings
     }
 
     plan.output = spectrumOutput(o.output, o.calibrated);
+    plan.point1 = settings.point1;
+    plan.point2 = settings.point2;
+    plan.fromPeaks = settings.fromPeaks;
     plan.calibration = settings.calibration();
     if (o.calibrated && !plan.calibration)
-        throw UsageError("--calibrated: " + settings.file +
-                         " holds no energy calibration (two points at least a channel apart)");
+        throw UsageError(
+            "--calibrated: " + settings.file +
+            " holds no energy calibration (two points at least a channel and a keV apart)");
     if (o.autosaveMinutes)
         plan.autosaveSeconds = *o.autosaveMinutes * 60.0;
     plan.regions = parseRegionOptions("--roi", o.regions);
@@ -271,6 +276,11 @@ int runAcquire(const AcquireOptions& options, const CliEnvironment& environment)
         console.line("The spectrum cannot be written to " + plan.output.path + ": " + why);
         return exitStatus(ExitCode::OutputNotWritten);
     }
+
+    // A crash left a measurement behind: the window offers it back; a command only says so.
+    if (const auto unfinished = AutosaveStore(AutosaveStore::defaultFolder()).newestUnfinished())
+        console.line("A measurement did not end properly; its last autosave is " +
+                     unfinished->path + ". The window offers to restore it.");
 
     clearStopRequest();
     std::optional<StopSignals> signals;

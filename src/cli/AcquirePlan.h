@@ -5,6 +5,7 @@
 #include "analysis/Region.h"
 #include "cli/RegionArgument.h"
 #include "cli/SpectrumOutput.h"
+#include "records/Calibration.h"
 #include "records/EnergyCalibration.h"
 #include "records/Measurement.h"
 #include "sim/SimulatorConfig.h"
@@ -30,7 +31,12 @@ struct AcquirePlan {
     MeasurementPresets limits; // none: until interrupted
     SpectrumOutput output;
     std::optional<double> autosaveSeconds;
-    std::optional<EnergyCalibration> calibration; // the window's, from settings.ini
+    // The window's calibration from settings.ini: its two points, its calibration from
+    // peaks, and the axis they give (AnalysisState's activeCalibration).
+    CalibrationPoint point1;
+    CalibrationPoint point2;
+    std::optional<EnergyCalibration> fromPeaks;
+    std::optional<EnergyCalibration> calibration;
     std::vector<Region> regions;
     bool fit = false;
     bool jsonStatus = false;

@@ -1,9 +1,12 @@
 #include "cli/AcquireProgress.h"
 
+#include "cli/Console.h"
 #include "records/TextFormat.h"
+#include "settings/Duration.h"
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -17,20 +20,44 @@ nlohmann::json orNull(const std::optional<double>& value) {
 
 } // namespace
 
-std::string clockText(double seconds) {
-    if (!(seconds > 0.0))
-        seconds = 0.0;
-    const auto whole = static_cast<std::uint64_t>(std::min(seconds, 1.0e15));
-    const std::uint64_t days = whole / 86400;
-    char text[64];
-    std::snprintf(text, sizeof text, "%u:%02u:%02u", static_cast<unsigned>(whole / 3600 % 24),
-                  static_cast<unsigned>(whole / 60 % 60), static_cast<unsigned>(whole % 60));
-    return days > 0 ? std::to_string(days) + "d " + text : text;
+void ProgressCadence::begin(double now) {
+    nextStatus_ = now + StatusSeconds;
+    nextProgress_ = now;
+}
+
+void ProgressCadence::report(const AcquireProgress& progress, double now) {
+    if (json_) {
+        if (now >= nextStatus_) {
+            out_ << statusJson(progress).dump() << '\n' << std::flush;
+            nextStatus_ += StatusSeconds *
+                           std::max(1.0, std::floor((now - nextStatus_) / StatusSeconds + 1.0));
+        }
+        return;
+    }
+    if (now >= nextProgress_) {
+        console_.progress(progressText(progress));
+        nextProgress_ = now + (console_.terminal() ? TerminalSeconds : PlainLineSeconds);
+    }
+}
+
+AcquireProgress progressOf(const MeasurementStatus& status, double elapsed) {
+    AcquireProgress p;
+    p.elapsed = elapsed;
+    p.realSeconds = status.info.realSeconds;
+    p.liveSeconds = status.info.liveSeconds;
+    p.counts = status.info.acceptedCount;
+    p.acceptedRate = status.rates.accepted;
+    p.acceptedNow = status.slidingRate;
+    p.inputRate = status.rates.input;
+    p.state = MeasurementStateName(status.state);
+    p.presetFraction = status.presetFraction;
+    p.secondsLeft = status.presetSecondsLeft;
+    return p;
 }
 
 std::string progressText(const AcquireProgress& p) {
-    std::string text =
-        clockText(p.realSeconds.value_or(p.elapsed)) + "  " + std::to_string(p.counts) + " counts";
+    std::string text = formatClock(p.realSeconds.value_or(p.elapsed)) + "  " +
+                       std::to_string(p.counts) + " counts";
     if (p.acceptedRate)
         text += "  " + formatFixed(*p.acceptedRate, 1) + "/s accepted";
     if (p.inputRate)
@@ -39,7 +66,7 @@ std::string progressText(const AcquireProgress& p) {
         text += "  " + std::to_string(static_cast<int>(std::floor(*p.presetFraction * 100.0))) +
                 "% done";
         if (p.secondsLeft)
-            text += ", " + clockText(std::ceil(*p.secondsLeft)) + " left";
+            text += ", " + formatClock(std::ceil(*p.secondsLeft)) + " left";
     }
     if (!p.state.empty() && p.state != "Measuring")
         text += "  " + p.state;

@@ -4,143 +4,56 @@
 #include "cli/RegionReport.h"
 #include "cli/StopSignals.h"
 #include "driver/TimeSource.h"
-#include "link/Report.h"
 #include "records/TextFormat.h"
-#include "spectrometer/MeasurementState.h"
-#include "spectrometer/Presets.h"
-#include "spectrometer/QrxController.h"
+#include "settings/Duration.h"
 
 #include <nlohmann/json.hpp>
-
-#include <csignal>
-#include <filesystem>
 
 namespace tarvio {
 
 namespace {
 
-const char* signalName(int signal) {
-    switch (signal) {
-    case SIGINT:
-        return "SIGINT";
-    case SIGTERM:
-        return "SIGTERM";
-    case SIGHUP:
-        return "SIGHUP";
-    default:
-        return "a signal";
-    }
-}
-
-// Stops the measurement and switches the bias off on every way out, once the interface is
-// open: a failed command, an exception, a signal or the normal end.
-class InterfaceShutdown {
-public:
-    explicit InterfaceShutdown(TQrxController& controller) : controller_(controller) {}
-    ~InterfaceShutdown() { finish(); }
-    InterfaceShutdown(const InterfaceShutdown&) = delete;
-    InterfaceShutdown& operator=(const InterfaceShutdown&) = delete;
-
-    void measuring() { measuring_ = true; }
-    void finish() noexcept {
-        if (done_)
-            return;
-        done_ = true;
-        // A lost interface takes no commands: nothing sent now could reach it.
-        if (controller_.interfaceLost())
-            return;
-        try {
-            if (measuring_)
-                controller_.StopMeasurement();
-            controller_.SetBias(0);
-        } catch (...) {
-            // Nothing more can be done for the interface here; the failure has been logged.
-        }
-    }
-
-private:
-    TQrxController& controller_;
-    bool measuring_ = false;
-    bool done_ = false;
-};
-
-// Link reports made while no report hook is installed go to the console, not to stderr
-// past the progress line.
-class ConsoleErrorBoxes {
-public:
-    explicit ConsoleErrorBoxes(Console& console) {
-        SetErrorBoxSink([&console](const char*, const char* text) { console.line(text); });
-    }
-    ~ConsoleErrorBoxes() { SetErrorBoxSink({}); }
-    ConsoleErrorBoxes(const ConsoleErrorBoxes&) = delete;
-    ConsoleErrorBoxes& operator=(const ConsoleErrorBoxes&) = delete;
-};
-
 std::string volts(double value) {
     return formatFixed(value, value == static_cast<int>(value) ? 0 : 3) + " V";
 }
 
-} // namespace
+// The bias goes off on every way out once the interface is open: a failed command, an
+// exception, a signal or the normal end.
+struct SwitchOffOnExit {
+    MeasurementSession& session;
+    ~SwitchOffOnExit() { session.switchOff(); }
+};
 
-std::string autosavePathFor(const std::string& output) {
-    const std::filesystem::path path(output);
-    std::filesystem::path name = path.stem();
-    name += ".autosave";
-    name += path.extension();
-    return (path.parent_path() / name).string();
-}
+} // namespace
 
 AcquireRun::AcquireRun(const AcquirePlan& plan, double extraDeadTime, Console& console,
                        const CliEnvironment& environment)
     : plan_(plan), extraDeadTime_(extraDeadTime), console_(console), environment_(environment),
-      autosavePath_(autosavePathFor(plan.output.path)) {
-    spectrum_.clear();
-    pulse_.clear();
-}
-
-std::string AcquireRun::chooseDevice(const std::vector<std::string>& devices) {
-    if (devices.empty()) {
-        console_.line("No interface found.");
-        return {};
-    }
-    if (plan_.device.empty())
-        return devices.front();
-    for (const std::string& device : devices)
-        if (device == plan_.device)
-            return device;
-    std::string found;
-    for (const std::string& device : devices)
-        found += (found.empty() ? "" : ", ") + ("'" + device + "'");
-    console_.line("No interface '" + plan_.device + "' found; found: " + found + ".");
-    return {};
-}
+      cadence_(console, *environment.out, plan.jsonStatus) {}
 
 int AcquireRun::run() {
     commandStart_ = timeSource().now();
     ConsoleErrorBoxes errorBoxes(console_);
-    TQrxController controller;
-    controller.SetLogHandler([this](const char* line) { console_.line(line ? line : ""); });
-    std::vector<std::string> devices;
-    controller.ListDevices(devices);
-    const std::string device = chooseDevice(devices);
-    if (device.empty() || !controller.Open(device))
+    MeasurementSession session;
+    session.setLogHandler([this](const std::string& line) { console_.line(line); });
+    session.setEndedListener([this](const MeasurementEnd& end) {
+        std::lock_guard<std::mutex> guard(endMutex_);
+        end_ = end;
+    });
+    std::string problem;
+    const std::string device = chooseInterface(session.listDevices(), plan_.device, problem);
+    if (!problem.empty())
+        console_.line(problem);
+    // The window's open sequence, with the threshold asked for in place of the interface's.
+    if (device.empty() || !session.open(device, plan_.thresholdVolts))
         return exitStatus(ExitCode::NoInterface);
-    const int status = measureOpened(controller, device);
-    controller.SetLogHandler({});
+    const int status = measureOpened(session, device);
+    session.setLogHandler({});
     return status;
 }
 
-int AcquireRun::measureOpened(TQrxController& controller, const std::string& device) {
-    InterfaceShutdown shutdown(controller);
-
-    // What the window does after opening: bias off, the interface's threshold read back and
-    // sent again (or the one asked for), the scope configured.
-    controller.SetBias(0);
-    controller.NoteBiasVolts(std::nullopt);
-    controller.ReadMonitor();
-    thresholdVolts_ = plan_.thresholdVolts.value_or(controller.monitorThreshold());
-    controller.SetThreshold(thresholdVolts_);
-    controller.ConfigureScope();
+int AcquireRun::measureOpened(MeasurementSession& session, const std::string& device) {
+    SwitchOffOnExit switchOff{session};
     if (const int signal = stopSignal()) {
         console_.line(std::string("Stopped by ") + signalName(signal) +
                       " before the measurement began; nothing was counted or written.");
@@ -148,160 +61,89 @@ int AcquireRun::measureOpened(TQrxController& controller, const std::string& dev
     }
 
     // Then the bias the operator asked for, and the window's Start with the presets.
-    if (!controller.SetBias(plan_.biasCode)) {
+    if (!session.setBias(plan_.biasCode, plan_.biasVolts)) {
         console_.line("The interface did not take the bias; nothing was measured.");
         return exitStatus(ExitCode::NoInterface);
     }
-    controller.NoteBiasVolts(plan_.biasVolts);
-    controller.ClearRecords();
-    controller.SetPresets(plan_.limits);
-    controller.SetExtraDeadTime(extraDeadTime_);
-    controller.SetSampleCount(plan_.samples);
-    shutdown.measuring();
-    if (!controller.ConfigureScope() || !controller.ArmMeasurement(plan_.delaySeconds) ||
-        !controller.StartMeasurement()) {
+    session.analysis().loadTwoPoints(plan_.point1, plan_.point2);
+    session.analysis().setCalibrationFromPeaks({}, CalibrationModel::Line, plan_.fromPeaks);
+    session.setPresets(plan_.limits);
+    session.setExtraDeadTime(extraDeadTime_);
+    if (plan_.autosaveSeconds)
+        session.setAutosavePolicy(
+            AutosavePolicy::toFile(autosavePathFor(plan_.output.path), plan_.autosaveSeconds));
+    if (!session.start({plan_.samples, plan_.delaySeconds})) {
         console_.line("The interface did not start the measurement; nothing was measured.");
         return exitStatus(ExitCode::NoInterface);
     }
-    const double startedAt = timeSource().now();
-    nextStatus_ = startedAt + StatusSeconds;
-    nextProgress_ = startedAt;
-    if (plan_.autosaveSeconds)
-        nextAutosave_ = startedAt + *plan_.autosaveSeconds;
+    cadence_.begin(timeSource().now());
     console_.line("Measuring on " + device + ": bias " + volts(plan_.biasVolts) + ", threshold " +
-                  volts(thresholdVolts_) + ", delay " +
+                  volts(session.thresholdVolts()) + ", delay " +
                   formatFixed(plan_.delaySeconds * 1000.0, 0) + " ms, " +
                   std::to_string(plan_.samples) + " samples per pulse.");
 
-    const End end = measure(controller);
-    shutdown.finish();
+    const auto end = measure(session);
+    session.switchOff();
     // Pulses that triggered before the stop arrive before its answer: the spectrum is final,
     // and the record's clocks stopped with it.
-    take(controller);
-    return finish(end, progressOf(status_, timeSource().now()));
+    record_ = session.currentRecord();
+    status_.info = record_.measurement;
+    return finish(session, end, progressOf(status_, timeSource().now() - commandStart_));
 }
 
-void AcquireRun::take(TQrxController& controller) {
-    controller.Snapshot(pulse_, spectrum_, info_);
-}
-
-AcquireRun::End AcquireRun::measure(TQrxController& controller) {
+std::optional<MeasurementEnd> AcquireRun::measure(MeasurementSession& session) {
     for (;;) {
         timeSource().sleepFor(PollSeconds);
-        // Meets the time presets and stops the interface after any preset.
-        status_ = controller.PollMeasurement();
-        take(controller);
+        // Only to show it: the session meets the presets and stops the interface itself.
+        status_ = session.status();
         const double now = timeSource().now();
-        const AcquireProgress progress = progressOf(status_, now);
+        const AcquireProgress progress = progressOf(status_, now - commandStart_);
         if (environment_.acquireTick)
             environment_.acquireTick(progress);
         if ((signal_ = stopSignal()) != 0)
-            return End::Signal;
-        if (controller.interfaceLost())
-            return End::Lost;
-        if (status_.presetReached) {
-            presetReached_ = PresetKindName(*status_.presetReached);
-            return End::Preset;
-        }
-        report(progress, now);
-        autosave(now);
+            return std::nullopt;
+        if (std::lock_guard<std::mutex> guard(endMutex_); end_)
+            return end_;
+        cadence_.report(progress, now);
     }
 }
 
-AcquireProgress AcquireRun::progressOf(const MeasurementStatus& status, double now) const {
-    AcquireProgress p;
-    p.elapsed = now - commandStart_;
-    p.realSeconds = info_.realSeconds;
-    p.liveSeconds = info_.liveSeconds;
-    p.counts = info_.acceptedCount;
-    p.acceptedRate = status.rates.accepted;
-    p.acceptedNow = status.slidingRate;
-    p.inputRate = status.rates.input;
-    p.state = MeasurementStateName(status.state);
-    p.presetFraction = status.presetFraction;
-    p.secondsLeft = status.presetSecondsLeft;
-    return p;
-}
-
-void AcquireRun::report(const AcquireProgress& progress, double now) {
-    if (plan_.jsonStatus) {
-        if (now >= nextStatus_) {
-            *environment_.out << statusJson(progress).dump() << '\n' << std::flush;
-            nextStatus_ += StatusSeconds *
-                           std::max(1.0, std::floor((now - nextStatus_) / StatusSeconds + 1.0));
-        }
-        return;
-    }
-    if (now >= nextProgress_) {
-        console_.progress(progressText(progress));
-        nextProgress_ = now + (console_.terminal() ? TerminalSeconds : PlainLineSeconds);
-    }
-}
-
-void AcquireRun::autosave(double now) {
-    if (!plan_.autosaveSeconds || now < nextAutosave_)
-        return;
-    nextAutosave_ = now + *plan_.autosaveSeconds;
-    const SaveResult saved = writeSpectrum(
-        SpectrumOutput{autosavePath_, plan_.output.format, plan_.output.energies}, measured(false));
-    if (saved) {
-        autosaved_ = true;
-        autosaveFailing_ = false;
-    } else if (!autosaveFailing_) {
-        // Once per run of failures: a full disk must not flood the log.
-        console_.line("Autosave failed: " + saved.error);
-        autosaveFailing_ = true;
-    }
-}
-
-MeasuredSpectrum AcquireRun::measured(bool ended) const {
-    MeasuredSpectrum m = measuredSpectrum(spectrum_);
-    m.measurement = info_;
-    m.measurement.ended = ended;
-    m.calibration = plan_.calibration;
-    return m;
-}
-
-int AcquireRun::finish(End end, AcquireProgress progress) {
-    std::string why;
-    int status = exitStatus(ExitCode::Done);
-    switch (end) {
-    case End::Signal:
-        progress.state = "Stopped";
-        why = std::string("Stopped by ") + signalName(signal_);
-        status = exitStatus(ExitCode::SignalBase) + signal_;
-        break;
-    case End::Preset:
-        progress.state = MeasurementStateName(MeasurementState::PresetReached);
-        why = "Preset reached (" + presetReached_ + ")";
-        break;
-    case End::Lost:
+int AcquireRun::finish(MeasurementSession& session, const std::optional<MeasurementEnd>& end,
+                       AcquireProgress progress) {
+    std::string why = std::string("Stopped by ") + signalName(signal_);
+    int status = exitStatus(ExitCode::SignalBase) + signal_;
+    progress.state = "Stopped";
+    if (end && end->reason == EndReason::InterfaceLost) {
         progress.state = MeasurementStateName(MeasurementState::InterfaceLost);
         why = "Interface lost";
         status = exitStatus(ExitCode::InterfaceLost);
-        break;
+    } else if (end) {
+        progress.state = MeasurementStateName(MeasurementState::PresetReached);
+        why = std::string("Preset reached (") +
+              PresetKindName(end->preset.value_or(PresetKind::RealTime)) + ")";
+        status = exitStatus(ExitCode::Done);
     }
     console_.endProgress();
-    console_.line(why + " after " + clockText(info_.realSeconds.value_or(0.0)) + ": " +
+    const MeasurementInfo& info = record_.measurement;
+    console_.line(why + " after " + formatClock(info.realSeconds.value_or(0.0)) + ": " +
                   std::to_string(progress.counts) + " counts.");
 
-    MeasuredSpectrum spectrum = measured(true);
+    MeasuredSpectrum spectrum = record_;
+    spectrum.measurement.ended = true;
     spectrum.remarks.push_back(why + ".");
     const SaveResult saved = writeSpectrum(plan_.output, spectrum);
     if (saved) {
         console_.line("Spectrum written to " + plan_.output.path + ".");
-        std::error_code ignored; // an autosave that cannot be removed is merely left behind
-        if (autosaved_)
-            std::filesystem::remove(autosavePath_, ignored);
+        session.discardAutosave();
     } else {
         console_.line(saved.error);
-        if (autosaved_)
-            console_.line("The last autosave is " + autosavePath_ + ".");
+        if (!session.autosavePath().empty())
+            console_.line("The last autosave is " + session.autosavePath() + ".");
         status = exitStatus(ExitCode::OutputNotWritten);
     }
 
-    const auto regions =
-        reportRegions(spectrum_, plan_.regions, info_.liveSeconds, plan_.calibration, plan_.fit);
+    const auto regions = reportRegions(*toSpectrum(record_), plan_.regions, info.liveSeconds,
+                                       record_.calibration, plan_.fit);
     if (plan_.jsonStatus) {
         nlohmann::json last = statusJson(progress);
         last["output"] = saved ? nlohmann::json(plan_.output.path) : nlohmann::json(nullptr);

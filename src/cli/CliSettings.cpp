@@ -1,5 +1,6 @@
 #include "cli/CliSettings.h"
 
+#include "session/AnalysisState.h"
 #include "settings/AnalysisSettings.h"
 #include "settings/MeasurementSettings.h"
 #include "settings/NumberFormat.h"
@@ -23,12 +24,7 @@ char userDecimalSeparator() {
 } // namespace
 
 std::optional<EnergyCalibration> CliSettings::calibration() const {
-    if (fromPeaks)
-        return fromPeaks;
-    const auto line = CalibrationLine::fromPoints(point1, point2);
-    if (!line || line->gain == 0.0)
-        return std::nullopt;
-    return EnergyCalibration::fromLine(*line);
+    return activeCalibration(point1, point2, fromPeaks);
 }
 
 void useUserDecimalSeparator() {

@@ -26,8 +26,7 @@ struct CliSettings {
     // The window's calibration from peaks ([EnergyCalibration]), when it is the one in use.
     std::optional<EnergyCalibration> fromPeaks;
 
-    // The window's energy axis: the calibration from peaks when the window uses it, else the
-    // line through the two calibration points, when they define one with a gain.
+    // The window's energy axis, as the session's analysis state gives it.
     std::optional<EnergyCalibration> calibration() const;
 };
 

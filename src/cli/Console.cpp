@@ -1,5 +1,7 @@
 #include "cli/Console.h"
 
+#include "link/Report.h"
+
 namespace tarvio {
 
 namespace {
@@ -34,6 +36,14 @@ void Console::endProgress() {
     if (progressShown_)
         err_ << '\n' << std::flush;
     progressShown_ = false;
+}
+
+ConsoleErrorBoxes::ConsoleErrorBoxes(Console& console) {
+    SetErrorBoxSink([&console](const char*, const char* text) { console.line(text); });
+}
+
+ConsoleErrorBoxes::~ConsoleErrorBoxes() {
+    SetErrorBoxSink({});
 }
 
 } // namespace tarvio

@@ -34,4 +34,14 @@ private:
     bool progressShown_ = false;
 };
 
+// Link reports made while no report hook is installed go to the console for its lifetime,
+// not to stderr past the progress line.
+class ConsoleErrorBoxes {
+public:
+    explicit ConsoleErrorBoxes(Console& console);
+    ~ConsoleErrorBoxes();
+    ConsoleErrorBoxes(const ConsoleErrorBoxes&) = delete;
+    ConsoleErrorBoxes& operator=(const ConsoleErrorBoxes&) = delete;
+};
+
 } // namespace tarvio

@@ -24,6 +24,19 @@ void install(int signal, void (*handler)(int), struct sigaction& previous) {
 
 } // namespace
 
+const char* signalName(int signal) {
+    switch (signal) {
+    case SIGINT:
+        return "SIGINT";
+    case SIGTERM:
+        return "SIGTERM";
+    case SIGHUP:
+        return "SIGHUP";
+    default:
+        return "a signal";
+    }
+}
+
 int stopSignal() {
     return requested.load(std::memory_order_relaxed);
 }

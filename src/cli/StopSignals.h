@@ -11,6 +11,8 @@ namespace tarvio {
 
 // The signal that asked to stop, or 0. Any thread.
 int stopSignal();
+// "SIGINT", "SIGTERM", "SIGHUP" or "a signal".
+const char* signalName(int signal);
 // Asks to stop as that signal would (tests, and the handler itself).
 void requestStop(int signal);
 void clearStopRequest();

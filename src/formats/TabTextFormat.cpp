@@ -3,13 +3,12 @@
 #include "formats/ChannelCounts.h"
 #include "formats/EnergyColumn.h"
 #include "formats/FormatText.h"
+#include "records/SpectrumExport.h"
 #include "records/TextFormat.h"
 
 namespace tarvio {
 
 namespace {
-
-constexpr int EnergyDecimals = 4;
 
 bool looksLikeEnergy(std::string_view text) {
     return text.find_first_of(".eE") != std::string_view::npos || text.find('-') == 0;
@@ -18,19 +17,9 @@ bool looksLikeEnergy(std::string_view text) {
 } // namespace
 
 std::string writeTabText(const MeasuredSpectrum& spectrum, bool energies) {
-    const bool keV = energies && spectrum.calibration.has_value();
-    std::string out;
-    out.reserve(spectrum.counts.size() * 16);
-    for (std::size_t i = 0; i < spectrum.counts.size(); ++i) {
-        if (keV)
-            appendFixed(out, spectrum.calibration->energy(static_cast<double>(i)), EnergyDecimals);
-        else
-            appendDecimal(out, static_cast<std::int64_t>(i));
-        out += '\t';
-        out += std::to_string(spectrum.counts[i]);
-        out += "\r\n";
-    }
-    return out;
+    const EnergyCalibration* axis =
+        energies && spectrum.calibration ? &*spectrum.calibration : nullptr;
+    return tabSeparatedText(spectrum.counts, spectrum.counts.size(), axis);
 }
 
 MeasuredSpectrum readTabText(std::string_view text, std::vector<std::string>& notes) {

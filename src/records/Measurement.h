@@ -18,6 +18,18 @@ struct OperatingPoint {
     std::optional<std::uint32_t> samplesPerPulse;
 };
 
+// Pulses that happened but were kept out of the spectrum by the pulse processing, by reason.
+// A pulse may have several reasons; `total` counts each pulse once. Every one of them made
+// the interface blind as an accepted pulse does, so they count in the dead time.
+struct RejectedPulses {
+    std::uint64_t saturated = 0;
+    std::uint64_t pileUp = 0;
+    std::uint64_t shape = 0;
+    std::uint64_t total = 0;
+
+    bool operator==(const RejectedPulses&) const = default;
+};
+
 struct MeasurementInfo {
     std::optional<std::int64_t> startUtcMs; // wall clock at Start, ms since 1970-01-01 UTC
     std::optional<double> realSeconds;      // elapsed, steady clock
@@ -28,6 +40,8 @@ struct MeasurementInfo {
     std::uint64_t acceptedCount = 0;
     // Pulses that arrived after a preset had ended the measurement: shown, not counted.
     std::uint64_t countsAfterEnd = 0;
+    // Pulses the processing rejected (none without a processor).
+    RejectedPulses rejected;
     // Estimated dead time per accepted pulse of the hold-off model, seconds.
     std::optional<double> deadTimePerPulseSeconds;
 };

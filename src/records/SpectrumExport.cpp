@@ -1,53 +1,22 @@
 #include "records/SpectrumExport.h"
 
 #include "records/AtomicFile.h"
-#include "records/TextFormat.h"
 
 namespace tarvio {
 
-namespace {
-
-// Counts are unsigned 32-bit; printing them through a signed format would turn the largest
-// into negative numbers.
-void appendLine(std::string& out, std::uint32_t count) {
-    out += '\t';
-    appendDecimal(out, count);
-    out += "\r\n";
-}
-
-} // namespace
-
 std::string spectrumText(const Spectrum& spectrum) {
-    std::string text;
-    text.reserve(spectrum.validChannels() * 16);
-    for (std::uint32_t i = 0; i < spectrum.validChannels(); ++i) {
-        appendDecimal(text, i);
-        appendLine(text, spectrum.counts[i]);
-    }
-    return text;
+    return tabSeparatedText(spectrum.counts, spectrum.validChannels(), nullptr);
 }
-
-namespace {
-
-template <class Axis> std::string energyText(const Spectrum& spectrum, const Axis& axis) {
-    std::string text;
-    text.reserve(spectrum.validChannels() * 24);
-    for (std::uint32_t i = 0; i < spectrum.validChannels(); ++i) {
-        appendFixed(text, axis.energy(i), 4);
-        appendLine(text, spectrum.counts[i]);
-    }
-    return text;
-}
-
-} // namespace
 
 std::string calibratedSpectrumText(const Spectrum& spectrum, const CalibrationLine& line) {
-    return energyText(spectrum, line);
+    // The same energies as the line's: offset + channel x gain.
+    const EnergyCalibration axis = EnergyCalibration::fromLine(line);
+    return tabSeparatedText(spectrum.counts, spectrum.validChannels(), &axis);
 }
 
 std::string calibratedSpectrumText(const Spectrum& spectrum,
                                    const EnergyCalibration& calibration) {
-    return energyText(spectrum, calibration);
+    return tabSeparatedText(spectrum.counts, spectrum.validChannels(), &calibration);
 }
 
 SaveResult Spectrum::saveText(const std::string& path) const {

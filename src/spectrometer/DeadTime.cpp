@@ -45,7 +45,8 @@ CountRates RatesOf(const MeasurementInfo& info) {
     rates.liveFraction = live / real;
     rates.saturated = *rates.liveFraction < SaturatedLiveFraction;
     if (!rates.saturated) {
-        rates.input = n / live;
+        // Rejected pulses reached the interface too.
+        rates.input = (n + static_cast<double>(info.rejected.total)) / live;
     }
     return rates;
 }

@@ -1,5 +1,7 @@
 #include "spectrometer/MeasurementRecord.h"
 
+#include "records/PulseEvent.h"
+
 #include <algorithm>
 
 namespace tarvio {
@@ -80,6 +82,14 @@ bool MeasurementRecord::counted(double now, const Spectrum& spectrum,
     return running_ && presets_.any() && meetDataPresets(now, spectrum, channel);
 }
 
+void MeasurementRecord::rejected(std::uint32_t flags) {
+    RejectedPulses& r = info_.rejected;
+    r.saturated += (flags & PulseRejectedSaturated) != 0;
+    r.pileUp += (flags & PulseRejectedPileUp) != 0;
+    r.shape += (flags & PulseRejectedShape) != 0;
+    ++r.total;
+}
+
 bool MeasurementRecord::meetDataPresets(double now, const Spectrum& spectrum,
                                         std::optional<std::uint32_t> channel) {
     if (!channel || presets_.regionContains(*channel)) {
@@ -117,7 +127,7 @@ void MeasurementRecord::finish(PresetKind kind, double atRealSeconds) {
 
 PresetProgress MeasurementRecord::progressAt(double now) const {
     return {realAt(now), info_.acceptedCount, info_.deadTimePerPulseSeconds.value_or(0.0),
-            regionCounts_};
+            regionCounts_, info_.rejected.total};
 }
 
 void MeasurementRecord::sample(double now) {
@@ -159,8 +169,8 @@ MeasurementInfo MeasurementRecord::info(double now) const {
     if (started_) {
         const double real = realAt(now);
         info.realSeconds = real;
-        info.liveSeconds =
-            LiveSeconds(real, info_.acceptedCount, info_.deadTimePerPulseSeconds.value_or(0.0));
+        info.liveSeconds = LiveSeconds(real, info_.acceptedCount + info_.rejected.total,
+                                       info_.deadTimePerPulseSeconds.value_or(0.0));
     }
     return info;
 }

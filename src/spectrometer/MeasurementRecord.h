@@ -60,6 +60,13 @@ public:
     // whether it met a preset, which then ends the measurement with this pulse.
     bool counted(double now, const Spectrum& spectrum,
                  std::optional<std::uint32_t> channel = std::nullopt);
+    // The admitted pulse was rejected by the processing for the reasons in `flags`
+    // (PulseEvent.h): no count, but dead time.
+    void rejected(std::uint32_t flags);
+    // ns from the start of the measurement to `now` (0 before any Start).
+    std::int64_t receiveNs(double now) const {
+        return started_ ? static_cast<std::int64_t>((now - startedAt_) * 1e9) : 0;
+    }
     // Meets the time presets at `now`; returns whether one ended the measurement just now.
     bool check(double now);
     // Pulses count again (a single shot after a preset).

@@ -45,7 +45,7 @@ const char* PresetKindName(PresetKind kind) {
 }
 
 double PresetProgress::liveSeconds() const {
-    return LiveSeconds(realSeconds, counts, deadTimePerPulse);
+    return LiveSeconds(realSeconds, counts + rejected, deadTimePerPulse);
 }
 
 void Presets::set(const MeasurementPresets& limits) {
@@ -90,8 +90,9 @@ std::optional<Presets::Reached> Presets::check(const PresetProgress& progress) c
         consider(PresetKind::RealTime, *limits_.realSeconds);
     }
     if (limits_.liveSeconds) {
-        consider(PresetKind::LiveTime, *limits_.liveSeconds + static_cast<double>(progress.counts) *
-                                                                  progress.deadTimePerPulse);
+        consider(PresetKind::LiveTime,
+                 *limits_.liveSeconds + static_cast<double>(progress.counts + progress.rejected) *
+                                            progress.deadTimePerPulse);
     }
     return first;
 }

@@ -28,6 +28,7 @@ struct PresetProgress {
     double deadTimePerPulse = 0;
     // The counts of the region preset's region at the last look; empty without one.
     std::optional<double> regionCounts;
+    std::uint64_t rejected = 0; // pulses kept out of the spectrum: dead time all the same
 
     double liveSeconds() const;
 };

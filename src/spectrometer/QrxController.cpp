@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <thread>
 
@@ -63,6 +64,13 @@ double clockNow() {
 std::int64_t utcMillisecondsNow() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
+}
+
+// The channel a height is counted in: floor(height), held within the spectrum.
+std::uint32_t channelOf(double height) {
+    if (!(height > 0.0))
+        return 0;
+    return static_cast<std::uint32_t>(std::min(std::floor(height), SpectrumChannels - 1.0));
 }
 
 // A code as a character that keeps a log line whole and readable.
@@ -237,6 +245,7 @@ bool TQrxController::SingleShot() {
         // A single shot after a preset counts like any pulse.
         QrxControllerCriticalSection lock(*this);
         measurement_.reopen();
+        singleShotPending_ = true;
     }
     return SingleShotScope(link);
 }
@@ -255,6 +264,22 @@ bool TQrxController::SetThreshold(double volts) {
 void TQrxController::NoteBiasVolts(std::optional<double> volts) {
     QrxControllerCriticalSection lock(*this);
     measurement_.operatingPoint().biasVolts = volts;
+}
+
+void TQrxController::SetPulseProcessor(PulseProcessor* processor) {
+    QrxControllerCriticalSection lock(*this);
+    processor_ = processor;
+}
+
+void TQrxController::AddPulseConsumer(PulseConsumer* consumer) {
+    QrxControllerCriticalSection lock(*this);
+    if (consumer && std::find(consumers_.begin(), consumers_.end(), consumer) == consumers_.end())
+        consumers_.push_back(consumer);
+}
+
+void TQrxController::RemovePulseConsumer(PulseConsumer* consumer) {
+    QrxControllerCriticalSection lock(*this);
+    consumers_.erase(std::remove(consumers_.begin(), consumers_.end(), consumer), consumers_.end());
 }
 
 void TQrxController::SetPresets(const MeasurementPresets& presets) {
@@ -391,11 +416,15 @@ void TQrxController::handleScopeData(const QrxCommandResponse& message) {
         }
         monitorReading2_ = readings.reading2;
         monitorReading3_ = readings.reading3;
-        // Only a preset needs to know when the pulse came.
-        const double now = measurement_.needsClock() ? clockNow() : 0.0;
-        if (measurement_.admit(now)) {
-            spectrum.addCount(pulse.maxSample);
-            measurement_.counted(now, spectrum, pulse.maxSample);
+        if (processor_ || !consumers_.empty()) {
+            processPulse();
+        } else {
+            // Only a preset needs to know when the pulse came.
+            const double now = measurement_.needsClock() ? clockNow() : 0.0;
+            if (measurement_.admit(now)) {
+                spectrum.addCount(pulse.maxSample);
+                measurement_.counted(now, spectrum, pulse.maxSample);
+            }
         }
         presetMet = measurement_.presetReached().has_value();
     }
@@ -405,6 +434,32 @@ void TQrxController::handleScopeData(const QrxCommandResponse& message) {
     if (const PulseHandler* handler = pulseHandler_.load(std::memory_order_acquire)) {
         (*handler)();
     }
+}
+
+void TQrxController::processPulse() {
+    const double now = clockNow();
+    PulseEvent event;
+    event.receiveNs = measurement_.receiveNs(now);
+    event.samples = pulse.samples.data();
+    event.sampleCount = pulse.deliveredCount;
+    event.height = pulse.maxSample;
+    if (singleShotPending_) {
+        singleShotPending_ = false;
+        event.flags |= PulseSingleShot;
+    }
+    if (processor_)
+        processor_->process(event);
+    if (!measurement_.admit(now)) {
+        event.flags |= PulseAfterPreset;
+    } else if (event.rejected()) {
+        measurement_.rejected(event.flags);
+    } else {
+        const std::uint32_t channel = channelOf(event.height);
+        spectrum.addCount(channel);
+        measurement_.counted(now, spectrum, channel);
+    }
+    for (PulseConsumer* consumer : consumers_)
+        consumer->pulse(event);
 }
 
 void TQrxController::OnLinkReport(DeviceLink& reportLink) {

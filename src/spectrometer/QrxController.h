@@ -22,6 +22,7 @@
 #include "link/Locks.h"
 #include "records/Measurement.h"
 #include "records/PulseBuffer.h"
+#include "records/PulseEvent.h"
 #include "records/Spectrum.h"
 #include "spectrometer/MeasurementRecord.h"
 #include "spectrometer/MeasurementState.h"
@@ -82,6 +83,15 @@ public:
     bool SetBias(std::uint8_t code);          // 0 switches the bias off
     bool ReadMonitor();                       // threshold and monitor channels 2 and 3
 
+    // The pulse path's seam. Without a processor a pulse's height is its largest sample; a
+    // processor decides it and may reject the pulse (no count, but dead time and a count by
+    // reason in the record). Consumers then hear every pulse, on the monitoring thread under
+    // the data lock. Each call takes the data lock, so once it returns no pulse is being
+    // handed to what was removed. The caller keeps ownership.
+    void SetPulseProcessor(PulseProcessor* processor);
+    void AddPulseConsumer(PulseConsumer* consumer);
+    void RemovePulseConsumer(PulseConsumer* consumer);
+
     // The presets of this and later measurements; they take effect at once.
     void SetPresets(const MeasurementPresets& presets);
     MeasurementPresets Presets() const;
@@ -141,6 +151,8 @@ private:
     void log(const char* line);
     void logLine(const std::string& line) { log(line.c_str()); }
     void handleScopeData(const QrxCommandResponse& message);
+    // A pulse through the processor and to the consumers; under the data lock.
+    void processPulse();
     // Log lines for what the driver could not say through a status (devices without access).
     void logDriverNotices();
     bool stopInterface();
@@ -176,9 +188,12 @@ private:
     std::atomic<bool> interfaceLost_{false};
 
     mutable MCriticalSection dataLock_;
-    std::int32_t monitorReading2_ = 0; // guarded by dataLock_
-    std::int32_t monitorReading3_ = 0; // guarded by dataLock_
-    MeasurementRecord measurement_;    // guarded by dataLock_
+    std::int32_t monitorReading2_ = 0;      // guarded by dataLock_
+    std::int32_t monitorReading3_ = 0;      // guarded by dataLock_
+    MeasurementRecord measurement_;         // guarded by dataLock_
+    PulseProcessor* processor_ = nullptr;   // guarded by dataLock_
+    std::vector<PulseConsumer*> consumers_; // guarded by dataLock_
+    bool singleShotPending_ = false;        // guarded by dataLock_
 
     MeasurementStateCell state_;
     // Window thread only: what the next record's dead time is made of.

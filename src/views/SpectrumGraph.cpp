@@ -34,14 +34,6 @@ SpectrumGraph::SpectrumGraph(Canvas& image) : image_(image) {
     countAxis_ = CountAxis::linear(plotHeight(), 0, yScale_);
 }
 
-std::optional<EnergyCalibration> SpectrumGraph::activeCalibration() const {
-    if (polynomial_)
-        return polynomial_;
-    if (const auto line = CalibrationLine::fromPoints(point1, point2))
-        return EnergyCalibration::fromLine(*line);
-    return std::nullopt;
-}
-
 double SpectrumGraph::channelAt(int x) const {
     return drawnFirst_ + (x - static_cast<double>(leftMargin_)) / xScale_;
 }
@@ -123,7 +115,7 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
 
     // Without a defined calibration the axis keeps channel numbers rather than showing
     // nonsense.
-    const std::optional<EnergyCalibration> energy = activeCalibration();
+    const std::optional<EnergyCalibration>& energy = calibration_;
     const bool energyLabels = calibrated_ && energy.has_value();
 
     if (readableAxes_) {

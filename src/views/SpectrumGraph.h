@@ -1,9 +1,7 @@
 #pragma once
 // The pulse-height spectrum as a bar histogram, with the view state that goes with it: the
-// visible window in channels and counts, the cursor, and the energy calibration of the
-// channel axis.
+// visible window in channels and counts, the cursor, and the energy axis it is given.
 
-#include "records/Calibration.h"
 #include "records/EnergyCalibration.h"
 #include "records/Spectrum.h"
 #include "views/Canvas.h"
@@ -78,15 +76,12 @@ public:
     // Regions of interest, drawn as bands behind the bars with their background lines.
     void setRegionBands(std::vector<RegionBand> bands) { bands_ = std::move(bands); }
 
-    // A polynomial energy axis in place of the line through point1 and point2; nullopt goes
-    // back to the line.
-    void setPolynomialCalibration(std::optional<EnergyCalibration> calibration) {
-        polynomial_ = calibration;
+    // The energy axis the Calibrated view labels, as the analysis state's activeCalibration()
+    // gives it; without one the axis keeps channel numbers.
+    void setCalibration(std::optional<EnergyCalibration> calibration) {
+        calibration_ = calibration;
     }
-    const std::optional<EnergyCalibration>& polynomialCalibration() const { return polynomial_; }
-    // The energy axis in use: the polynomial when one is set, else the line through the two
-    // points when it is defined.
-    std::optional<EnergyCalibration> activeCalibration() const;
+    const std::optional<EnergyCalibration>& calibration() const { return calibration_; }
     // The channel under an image column, in the frame of the last draw: what the operator
     // sees, even after a zoom or scroll that has not been drawn yet.
     double channelAt(int x) const;
@@ -103,10 +98,6 @@ public:
     std::uint32_t leftMargin() const { return leftMargin_; }
     std::uint32_t bottomMargin() const { return bottomMargin_; }
     std::uint32_t topMargin() const { return topMargin_; } // 0 but in the readable look
-
-    // Read and written in place by the settings file and the calibration dialog.
-    CalibrationPoint point1;
-    CalibrationPoint point2;
 
 private:
     // Layout pixels in image pixels, at least 1.
@@ -155,7 +146,7 @@ private:
     std::uint32_t drawnLast_ = SpectrumChannels;
     std::vector<RegionBand> bands_;
     std::vector<Bar> bars_; // of the last draw, kept to spare an allocation per refresh
-    std::optional<EnergyCalibration> polynomial_;
+    std::optional<EnergyCalibration> calibration_;
 };
 
 } // namespace tarvio

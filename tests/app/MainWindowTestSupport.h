@@ -10,6 +10,7 @@
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmSettings.h"
 #include "driver/Backend.h"
+#include "session/MeasurementSession.h"
 #include "sim/SimulatedBackend.h"
 #include "spectrometer/QrxController.h"
 

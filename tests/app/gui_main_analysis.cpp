@@ -182,7 +182,7 @@ TEST_F(MainWindowAnalysis, am241_regionsFitCalibrationFromPeaksAndAxisInKeV) {
         return true;
     });
     analysis().showCalibrationFromPeaks();
-    const auto axis = window->spectrumGraph().activeCalibration();
+    const auto axis = window->spectrumGraph().calibration();
     ASSERT_TRUE(axis);
     EXPECT_NEAR(axis->coefficients[1], 0.2, 0.002);
     EXPECT_NEAR(axis->energy(397.70), 59.54, 0.1);
@@ -196,10 +196,10 @@ TEST_F(MainWindowAnalysis, am241_regionsFitCalibrationFromPeaksAndAxisInKeV) {
     auto* calibrate = control<QPushButton>("btnCalibrate");
     whileModal(
         *frmCalibrate, [&] { click(frmCalibrate->btnCancel); }, [&] { click(calibrate); });
-    EXPECT_TRUE(window->spectrumGraph().polynomialCalibration());
+    EXPECT_TRUE(window->session().analysis().calibrationFromPeaks());
     whileModal(
         *frmCalibrate, [&] { click(frmCalibrate->btnOK); }, [&] { click(calibrate); });
-    EXPECT_FALSE(window->spectrumGraph().polynomialCalibration());
+    EXPECT_FALSE(window->session().analysis().calibrationFromPeaks());
 }
 
 TEST_F(MainWindowAnalysis, regionsAndCalibration_keptInSettingsBetweenRuns) {
@@ -218,8 +218,8 @@ TEST_F(MainWindowAnalysis, regionsAndCalibration_keptInSettingsBetweenRuns) {
 
     createWindow();
     EXPECT_EQ(analysis().regions(), (std::vector<Region>{{170, 185}, {380, 420}}));
-    ASSERT_TRUE(window->spectrumGraph().polynomialCalibration());
-    EXPECT_NEAR(window->spectrumGraph().polynomialCalibration()->energy(397.7), 59.5409, 1e-9);
+    ASSERT_TRUE(window->session().analysis().calibrationFromPeaks());
+    EXPECT_NEAR(window->session().analysis().calibrationFromPeaks()->energy(397.7), 59.5409, 1e-9);
 }
 
 } // namespace

@@ -101,11 +101,11 @@ TEST_F(MainWindowDialogs, calibrateOk_pointsOfTheGraphChangedAndSavedAtClose) {
         [&] { click(button); });
     ASSERT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(boxes.boxes[0].text, "Invalid value in Sample1 field.");
-    const SpectrumGraph& graph = window->spectrumGraph();
-    EXPECT_DOUBLE_EQ(graph.point1.channel, 100);
-    EXPECT_DOUBLE_EQ(graph.point1.energy, 59.5);
-    EXPECT_DOUBLE_EQ(graph.point2.channel, 200);
-    EXPECT_DOUBLE_EQ(graph.point2.energy, 122.06);
+    const AnalysisState& analysis = window->session().analysis();
+    EXPECT_DOUBLE_EQ(analysis.point1().channel, 100);
+    EXPECT_DOUBLE_EQ(analysis.point1().energy, 59.5);
+    EXPECT_DOUBLE_EQ(analysis.point2().channel, 200);
+    EXPECT_DOUBLE_EQ(analysis.point2().energy, 122.06);
 
     whileModal(
         *frmCalibrate,
@@ -114,7 +114,7 @@ TEST_F(MainWindowDialogs, calibrateOk_pointsOfTheGraphChangedAndSavedAtClose) {
             click(frmCalibrate->btnCancel);
         },
         [&] { click(button); });
-    EXPECT_DOUBLE_EQ(graph.point1.energy, 59.5);
+    EXPECT_DOUBLE_EQ(analysis.point1().energy, 59.5);
 
     window->close();
     const std::string saved = readText(settingsFile());

@@ -63,8 +63,7 @@ TEST_F(MainWindowFiles, fileMenuHoldsSaveAsOpenAndTheReferenceEntries) {
 
 TEST_F(MainWindowFiles, saveAs_writesEachFormatWithTheMeasurementsOperatingPoint) {
     const Spectrum measured = measure(5);
-    window->spectrumGraph().point1 = {100, 59.5};
-    window->spectrumGraph().point2 = {200, 122.06};
+    window->session().analysis().setTwoPoints({100, 59.5}, {200, 122.06});
     struct Case {
         const char* name;
         const char* filter;

@@ -179,8 +179,7 @@ TEST_F(MainWindowMeasurement, saveCalibratedWithUndefinedCalibration_reasonShown
     EXPECT_EQ(readText(path), "an earlier measurement");
 
     // With two points a channel apart the energies are written.
-    window->spectrumGraph().point1 = {100, 59.5};
-    window->spectrumGraph().point2 = {200, 122.06};
+    window->session().analysis().setTwoPoints({100, 59.5}, {200, 122.06});
     saveSpectrum();
     EXPECT_EQ(boxes.boxes.size(), 1u);
     EXPECT_EQ(readText(path).substr(0, 13), "-2.5000\t0\r\n-1");

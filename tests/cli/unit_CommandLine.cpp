@@ -7,6 +7,7 @@
 #include "cli/CliSettings.h"
 #include "cli/RegionArgument.h"
 #include "records/ProgramVersion.h"
+#include "settings/Duration.h"
 
 #include <CLI/CLI.hpp>
 
@@ -110,10 +111,11 @@ TEST(CommandLine, regionTexts_parsedOrRefused) {
 }
 
 TEST(CommandLine, clockAndAutosaveNames) {
-    EXPECT_EQ(clockText(0.0), "0:00:00");
-    EXPECT_EQ(clockText(3723.9), "1:02:03");
-    EXPECT_EQ(clockText(2 * 86400 + 5), "2d 0:00:05");
-    EXPECT_EQ(clockText(-4.0), "0:00:00");
+    // The one clock text of the program, as the window's status bar shows it.
+    EXPECT_EQ(formatClock(0.0), "00:00:00");
+    EXPECT_EQ(formatClock(3723.9), "01:02:03");
+    EXPECT_EQ(formatClock(2 * 86400 + 5), "48:00:05");
+    EXPECT_EQ(formatClock(-4.0), "00:00:00");
     EXPECT_EQ(autosavePathFor("/data/am241.n42"), "/data/am241.autosave.n42");
     EXPECT_EQ(autosavePathFor("run.txt"), "run.autosave.txt");
 }

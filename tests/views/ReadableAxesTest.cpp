@@ -154,7 +154,7 @@ TEST(ReadableAxes, spectrumAtSeveralSizes_roundTicksLabelsClearOfTheAxesTitlesWi
         SpectrumGraph graph(canvas);
         graph.setReadableAxes(true);
         graph.setLogScale(c.log);
-        graph.setPolynomialCalibration(EnergyCalibration{{-20.6, 0.2022, 0.0}});
+        graph.setCalibration(EnergyCalibration{{-20.6, 0.2022, 0.0}});
         graph.setCalibrated(c.keV);
         graph.setCursorVisible(true);
         graph.setCursorChannel(static_cast<int>(c.first) + 1);

@@ -174,22 +174,16 @@ TEST(SpectrumGraphRegions, bandsBehindBarsAndBackgroundLineOverThem) {
         EXPECT_FALSE(op.kind == Kind::FillRect && op.colour == regionBandColour(0));
 }
 
-TEST(SpectrumGraphCalibration, polynomialTakesThePlaceOfTheTwoPoints) {
+TEST(SpectrumGraphCalibration, labelsTheAxisItIsGiven_lineOrPolynomial) {
     Graph g;
-    g.graph.point1 = {100, 59.5};
-    g.graph.point2 = {200, 122.06};
+    g.graph.setCalibration(EnergyCalibration{{-2.5, 0.62, 0.0}});
     g.graph.setCalibrated(true);
     g.graph.draw(Spectrum{});
     EXPECT_NE(g.canvas.findText("420.3"), nullptr); // the line: 0.62 x 682 - 2.5
 
     g.canvas.clear();
-    g.graph.setPolynomialCalibration(EnergyCalibration{{-20.0, 0.2, 1e-5}});
+    g.graph.setCalibration(EnergyCalibration{{-20.0, 0.2, 1e-5}});
     g.graph.draw(Spectrum{});
     EXPECT_NE(g.canvas.findText("121.1"), nullptr); // -20 + 0.2 x 682 + 1e-5 x 682^2
-    EXPECT_EQ(g.graph.activeCalibration()->coefficients[2], 1e-5);
-
-    g.graph.setPolynomialCalibration(std::nullopt);
-    EXPECT_DOUBLE_EQ(g.graph.activeCalibration()->energy(682), 0.62 * 682 - 2.5);
-    g.graph.point2 = g.graph.point1;
-    EXPECT_FALSE(g.graph.activeCalibration());
+    EXPECT_EQ(g.graph.calibration()->coefficients[2], 1e-5);
 }
