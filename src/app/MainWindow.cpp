@@ -132,7 +132,8 @@ void TfrmMain::startUp() {
                                 client_, GroupBox3, chbCalibrated, imgSpectrum,
                                 spectrumGraph_.get(), &session_->analysis()},
         SpectrumAnalysis::Hooks{[this] { redrawGraphs(); }, [this] { resetZoom(); },
-                                [this] { return session_->currentMeasurement().liveSeconds; }});
+                                [this] { return session_->currentMeasurement().liveSeconds; },
+                                [this](const std::string& line) { logInbox_->pushLine(line); }});
 
     // 6. The list stays as step 4 left it; the session adopts the operating point.
     const std::string device = cmbDevices->currentText().toStdString();
@@ -154,6 +155,10 @@ void TfrmMain::startUp() {
         logInbox_->pushLine(settingsNote);
     const auto stored = readSettingsFile(settingsFile_);
     readMeasurementSettings(stored, measurementSettings_);
+    view_ = readViewSettings(stored);
+    spectrumGraph_->setReadableAxes(view_.readableAxes);
+    pulseGraph_->readableAxes = view_.readableAxes;
+    miReadableAxes->setChecked(view_.readableAxes);
     session_->setPresets(measurementSettings_.presets);
     session_->setExtraDeadTime(measurementSettings_.extraDeadTimeSeconds);
     session_->analysis().loadTwoPoints(point1, point2);
@@ -180,10 +185,13 @@ TQrxController& TfrmMain::controller() {
 }
 
 void TfrmMain::measurementEnded(const MeasurementEnd& end) {
-    if (end.reason == EndReason::InterfaceLost)
+    if (end.reason == EndReason::InterfaceLost) {
         interfaceLost();
-    else if (end.reason == EndReason::Preset)
+    } else if (end.reason == EndReason::Preset) {
+        logInbox_->pushLine(std::string("Ended by the ") +
+                            (end.preset ? PresetKindName(*end.preset) : "a") + " preset.");
         refreshStatus();
+    }
 }
 
 void TfrmMain::analysisChanged() {

@@ -17,6 +17,7 @@
 #include "records/Spectrum.h"
 #include "settings/MeasurementSettings.h"
 #include "settings/Settings.h"
+#include "settings/ViewSettings.h"
 #include "settings/WindowPlacement.h"
 
 #include <QKeySequence>
@@ -219,7 +220,11 @@ private:
     void drawGraphs();
     // Runs a handler inside the error-box boundary.
     template <class Handler> void guarded(Handler&& handler);
+    // View → Readable Axes: both graphs' readable look, kept in settings.ini's [View].
+    void setReadableAxes(bool readable);
     void createFileMenu();
+    // The folder of a file just chosen: where every file dialog starts next.
+    void rememberFolder(const QString& chosen);
     // The session told that a measurement ended; on this thread.
     void measurementEnded(const MeasurementEnd& end);
     // The analysis state changed: the graph's axis follows, and the settings are kept.
@@ -244,6 +249,8 @@ private:
     std::unique_ptr<SpectrumAnalysis> analysis_;
 
     const std::string settingsFile_;
+    ViewSettings view_;
+    bool viewChanged_ = false; // [View] is written only once the operator changed it
     std::shared_ptr<LogInbox> logInbox_;
     LogView* logView_ = nullptr;
     TfrmSettings* frmSettings_ = nullptr;
@@ -312,6 +319,7 @@ private:
     QScrollBar* sbHor = nullptr;
     QScrollBar* sbVer = nullptr;
     QTimer* tmrGraphs = nullptr;
+    QAction* miReadableAxes = nullptr;
     QFileDialog* dlgSave = nullptr;
     QFileDialog* dlgSaveAs = nullptr;
     QFileDialog* dlgOpen = nullptr;

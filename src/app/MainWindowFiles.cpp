@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -117,6 +118,7 @@ void TfrmMain::miSaveSpectrumAsClick() {
     const QString chosen = chooseSaveFile_(*dlgSaveAs);
     if (chosen.isEmpty())
         return;
+    rememberFolder(chosen);
     const std::string path = QDir::toNativeSeparators(chosen).toStdString();
     // The extension decides; a name without a known one is written as the filter says.
     const FileFormat format =
@@ -126,12 +128,23 @@ void TfrmMain::miSaveSpectrumAsClick() {
         return;
     }
     throwIfNotSaved(saveSpectrumFile(path, currentRecord(), format), path);
+    logInbox_->pushLine("Spectrum saved to " + path + " (" + std::string(formatName(format)) +
+                        ").");
+}
+
+void TfrmMain::rememberFolder(const QString& chosen) {
+    // Every file dialog starts where the operator last saved or opened a file.
+    const QString folder = QFileInfo(chosen).absolutePath();
+    for (QFileDialog* dialog : {dlgSave, dlgSaveAs, dlgOpen})
+        if (dialog)
+            dialog->setDirectory(folder);
 }
 
 void TfrmMain::miOpenSpectrumClick() {
     const QString chosen = chooseSaveFile_(*dlgOpen);
     if (chosen.isEmpty())
         return;
+    rememberFolder(chosen);
     const std::string path = QDir::toNativeSeparators(chosen).toStdString();
     ReadResult read = readSpectrumFile(path);
     if (!read)

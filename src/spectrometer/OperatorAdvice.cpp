@@ -35,8 +35,8 @@ std::optional<std::string> holdOffAdvice(const MeasurementInfo& info, const Coun
     const auto& delay = info.operatingPoint.delaySeconds;
     if (!rates.liveFraction || *rates.liveFraction >= LowLiveFraction || !delay || !(*delay > 0.0))
         return std::nullopt;
-    return "The interface is held off for " + shortNumber(*delay * 1000.0, 1, separator) +
-           " ms after every pulse: lower Delay in Settings.";
+    return "held off " + shortNumber(*delay * 1000.0, 1, separator) +
+           " ms after every pulse: lower Delay in Settings";
 }
 
 std::string presetTimeLeftReason(const CountRates& rates, char separator) {

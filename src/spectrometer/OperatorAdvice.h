@@ -16,8 +16,8 @@ namespace tarvio {
 inline constexpr double LowLiveFraction = 0.05;
 
 // When the live share is below LowLiveFraction and the measurement's delay is known: the
-// cause and the remedy, e.g. "The interface is held off for 200 ms after every pulse: lower
-// Delay in Settings." Numbers use `separator` as their decimal point.
+// cause and the remedy, short enough for a status bar: "held off 200 ms after every pulse:
+// lower Delay in Settings". Numbers use `separator` as their decimal point.
 std::optional<std::string> holdOffAdvice(const MeasurementInfo& info, const CountRates& rates,
                                          char separator = '.');
 
@@ -27,9 +27,8 @@ std::optional<std::string> holdOffAdvice(const MeasurementInfo& info, const Coun
 std::string presetTimeLeftReason(const CountRates& rates, char separator = '.');
 
 // A Start that cannot count: said in the status bar and the log.
-inline constexpr const char* BiasOffAdvice =
-    "The bias is off: no pulses while it is off. Switch Bias On to measure.";
+inline constexpr const char* BiasOffAdvice = "no pulses while the bias is off: tick Bias On";
 inline constexpr const char* NoInterfaceAdvice =
-    "No interface is open: choose one under Devices and press Open.";
+    "No interface is open: choose one under Devices and press Open";
 
 } // namespace tarvio

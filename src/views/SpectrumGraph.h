@@ -68,6 +68,8 @@ public:
     // (subtract) taken off them, never below zero. Empty: none.
     void setReference(std::vector<double> scaled, bool subtract);
     bool hasReference() const { return !reference_.empty(); }
+    // Whether the bars show the live spectrum less the reference.
+    bool showsDifference() const { return !reference_.empty() && subtractReference_; }
 
     // Counts on a logarithmic axis (see CountAxis); the window, zoom and scrolling stay in
     // counts as on the linear axis.
