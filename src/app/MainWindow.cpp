@@ -6,11 +6,13 @@
 #include "app/HandlerGuard.h"
 #include "app/ImageView.h"
 #include "app/LogView.h"
+#include "app/MeasurementStatusBar.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmPresets.h"
 #include "app/TfrmSettings.h"
 #include "session/MeasurementSession.h"
+#include "spectrometer/OperatorAdvice.h"
 #include "views/PulseGraph.h"
 #include "views/ReferenceOverlay.h"
 #include "views/SpectrumGraph.h"
@@ -239,6 +241,10 @@ void TfrmMain::btnOpenDeviceClick() {
         showOperatingPoint();
     else
         showBiasOff();
+    if (opened && sbStatus->notice() == QLatin1String(NoInterfaceAdvice)) {
+        sbStatus->setNotice({});
+        refreshStatus();
+    }
 }
 
 void TfrmMain::btnCloseDeviceClick() {

@@ -33,9 +33,9 @@ constexpr std::int32_t SampleCountIfNotANumber = 450;
 
 void TfrmMain::btnStartClick() {
     if (!deviceOpened()) {
-        // Start after Close (or with no interface at all) would do nothing without a word.
+        // Start after Close (or with no interface at all) does nothing, as always; the status
+        // bar says why, the log stays the interface's.
         sbStatus->setNotice(QString::fromLatin1(NoInterfaceAdvice));
-        logInbox_->pushLine(std::string(NoInterfaceAdvice) + ".");
         refreshStatus();
         return;
     }
@@ -52,6 +52,7 @@ void TfrmMain::btnStartClick() {
                         formatGeneral(settings_.delaySeconds * 1000.0) + " ms" +
                         (biasOff ? "; the bias is off, so no pulses will come." : "."));
     tmrGraphs->start();
+    refreshStatus();
 }
 
 void TfrmMain::btnStopClick() {
