@@ -11,6 +11,8 @@ packages=(
     clang libclang-rt-14-dev
     xvfb xauth fonts-dejavu-core xdotool imagemagick
     librsvg2-bin libxcb1-dev desktop-file-utils appstream dpkg-dev file lintian
+    # The Tango device server, and the Python client its tests drive it with.
+    libtango-dev python3-tango
 )
 
 missing=()

@@ -39,19 +39,11 @@ const char* EndReasonName(EndReason reason) {
 }
 
 AutosavePolicy AutosavePolicy::inFolder(std::string folder, std::optional<double> intervalSeconds) {
-    AutosavePolicy policy;
-    policy.enabled = true;
-    policy.folder = std::move(folder);
-    policy.intervalSeconds = intervalSeconds;
-    return policy;
+    return AutosavePolicy{true, std::move(folder), {}, intervalSeconds};
 }
 
 AutosavePolicy AutosavePolicy::toFile(std::string path, std::optional<double> intervalSeconds) {
-    AutosavePolicy policy;
-    policy.enabled = true;
-    policy.path = std::move(path);
-    policy.intervalSeconds = intervalSeconds;
-    return policy;
+    return AutosavePolicy{true, {}, std::move(path), intervalSeconds};
 }
 
 std::string autosavePathFor(const std::string& output) {

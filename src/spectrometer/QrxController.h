@@ -13,7 +13,7 @@
 // real and live time, counts, operating point) with its presets, under the same data lock,
 // and the measurement state behind a lock of its own. A preset is met in the pulse path or
 // by PollMeasurement; the interface is stopped by the next PollMeasurement, which the owner
-// calls periodically while measuring (the window's refresh does).
+// calls periodically while measuring (the measurement session's thread does).
 //
 // One controller per process: the link layer's hooks reach the current one.
 

@@ -76,6 +76,7 @@ TEST_F(SessionTest, timePreset_endsTheMeasurementWithNobodyPolling) {
     EXPECT_EQ(all[0].info.realSeconds, 3.0);
     EXPECT_FALSE(session->measuring());
     EXPECT_EQ(session->controller().measurementState(), MeasurementState::PresetReached);
+    session.reset(); // its threads read the clock, which goes with this test
 }
 
 TEST_F(SessionTest, stopAndClose_endOnceEach_withTheirReasons) {
