@@ -71,7 +71,7 @@ int ChannelColumns::column(double channel) const {
 }
 
 void drawRegionBands(Canvas& canvas, const std::vector<RegionBand>& bands,
-                     const ChannelColumns& columns, int baseRow) {
+                     const ChannelColumns& columns, int baseRow, int topRow) {
     for (const RegionBand& band : bands) {
         if (band.last < columns.first || band.first >= columns.last)
             continue;
@@ -79,7 +79,7 @@ void drawRegionBands(Canvas& canvas, const std::vector<RegionBand>& bands,
         // At least one column, so a narrow region on a wide view still shows.
         const int x1 = std::max(columns.column(band.last + 1.0), x0 + 1);
         canvas.setBrush(band.selected ? brighter(band.colour) : band.colour);
-        canvas.fillRect(x0, 0, x1, baseRow);
+        canvas.fillRect(x0, topRow, x1, baseRow);
     }
 }
 

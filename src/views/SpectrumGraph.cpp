@@ -102,7 +102,7 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
     countAxis_ = logScale_ ? CountAxis::logarithmic(base, PH, low, top, high == AutoCount)
                            : CountAxis::linear(base, low, yScale_);
     const ChannelColumns columns{left, first, last, xScale_};
-    drawRegionBands(image_, bands_, columns, base);
+    drawRegionBands(image_, bands_, columns, base, static_cast<int>(topMargin_));
 
     image_.setPen(Grid, PenStyle::Dotted);
     image_.setFontColor(LabelText);
