@@ -27,6 +27,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -236,7 +237,8 @@ private:
     // The same from the controller's records, also without an interface.
     void showSpectrumNow();
     // Hands the reference, scaled to the live spectrum, to the graph.
-    void applyReference(const Spectrum& live);
+    // The reference scaled to the live spectrum, as the graph got it (empty: none).
+    std::vector<double> applyReference(const Spectrum& live);
     void createAutosave();
 
     // Fields, in the order the window's data model gives them.

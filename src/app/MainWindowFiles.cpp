@@ -175,23 +175,33 @@ void TfrmMain::miClearReferenceClick() {
     showSpectrumNow();
 }
 
-void TfrmMain::applyReference(const Spectrum& live) {
+std::vector<double> TfrmMain::applyReference(const Spectrum& live) {
     if (!reference_) {
         spectrumGraph_->setReference({}, false);
-        return;
+        return {};
     }
     const ReferenceScale scale =
         referenceScale(*reference_, session_->currentMeasurement().liveSeconds, totalCounts(live));
-    spectrumGraph_->setReference(scaledReference(*reference_, scale.factor),
-                                 miSubtractReference->isChecked());
+    std::vector<double> scaled = scaledReference(*reference_, scale.factor);
+    spectrumGraph_->setReference(scaled, miSubtractReference->isChecked());
+    return scaled;
 }
 
 void TfrmMain::drawSpectrumGraph(const Spectrum& spectrum) {
-    applyReference(spectrum);
+    const std::vector<double> scaled = applyReference(spectrum);
     spectrumGraph_->setCalibrated(chbCalibrated->isChecked());
     analysis_->prepareDraw();
     spectrumGraph_->draw(spectrum);
-    analysis_->spectrumDrawn(spectrum);
+    // The regions' figures are of what the bars show: the difference while the reference is
+    // subtracted (the Regions window says so), else the measured spectrum.
+    if (spectrumGraph_->showsDifference()) {
+        Spectrum difference;
+        difference.copyFrom(spectrum);
+        subtractReference(difference, scaled);
+        analysis_->spectrumDrawn(difference);
+    } else {
+        analysis_->spectrumDrawn(spectrum);
+    }
     lblChannel->setText(cursorLabelText(spectrumGraph_->cursorChannel(),
                                         spectrumGraph_->cursorValue(),
                                         analysis_->shownCalibration()));

@@ -379,10 +379,10 @@ void SpectrumAnalysis::refreshTable() {
     for (std::size_t i = 0; i < state_.regions().size(); ++i)
         rows.push_back({figures_[i], state_.fit(i)});
     table_->showRows(rows, shownCalibration());
-    // Subtract Reference changes the bars only: say which spectrum the figures are of.
+    // While the reference is subtracted the figures are of the difference: say so.
     table_->setWindowTitle(graph_.showsDifference()
-                               ? QStringLiteral("Regions (figures of the measured spectrum; the "
-                                                "graph shows it less the reference)")
+                               ? QStringLiteral("Regions: figures of the difference, live "
+                                                "less reference")
                                : QStringLiteral("Regions"));
     table_->selectRow(selected_);
 }

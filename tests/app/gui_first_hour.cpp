@@ -7,12 +7,14 @@
 
 #include "app/RegionTable.h"
 #include "app/SpectrumAnalysis.h"
+#include "formats/SpectrumFiles.h"
 #include "records/ProgramVersion.h"
 #include "support/SyntheticSpectrum.h"
 #include "views/SpectrumGraph.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableWidget>
@@ -123,6 +125,36 @@ TEST_F(FirstHour, readableAxesAboutAndQuit_keptInSettingsOnlyOnceChanged) {
     EXPECT_EQ(quit->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     quit->trigger();
     EXPECT_FALSE(window->isVisible());
+}
+
+// Subtract Reference: the graph says it shows a difference, and the regions' figures are the
+// difference's, as the Regions window says.
+TEST_F(FirstHour, subtractedReference_regionFiguresOfTheDifferenceAndSaidSo) {
+    addSimulator();
+    createWindow();
+    control<QCheckBox>("chbBiasOn")->setChecked(true);
+    clickButton("btnStart");
+    ASSERT_TRUE(eventually([&] { return spectrumNow().maxCount >= 5; }));
+    clickButton("btnStop");
+    MeasuredSpectrum twice = measuredSpectrum(spectrumNow());
+    for (auto& c : twice.counts)
+        c *= 2;
+    const std::string path = dir.file("background.n42");
+    ASSERT_TRUE(saveSpectrumFile(path, twice, FileFormat::N42));
+    window->setSaveFileChooser([&](QFileDialog&) { return QString::fromStdString(path); });
+    control<QAction>("miOpenSpectrum")->trigger();
+
+    SpectrumAnalysis& analysis = window->analysis();
+    analysis.addRegion({0, 4095});
+    analysis.showRegionTable();
+    EXPECT_GT(analysis.figures().at(0).gross, 0.0);
+    control<QAction>("miSubtractReference")->trigger();
+    // Scaled by counts, the reference equals the live spectrum: nothing is left.
+    EXPECT_EQ(analysis.figures().at(0).gross, 0.0);
+    EXPECT_TRUE(analysis.regionTable()->windowTitle().contains("difference"));
+    control<QAction>("miClearReference")->trigger();
+    EXPECT_GT(analysis.figures().at(0).gross, 0.0);
+    EXPECT_EQ(analysis.regionTable()->windowTitle(), "Regions");
 }
 
 } // namespace
