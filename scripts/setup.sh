@@ -50,7 +50,14 @@ if [[ -f "$rule_src" && -d /etc/udev/rules.d ]] && { ! cmp -s "$rule_src" "$rule
         as_root=(sudo)
     fi
     if [[ $(id -u) -eq 0 || ${#as_root[@]} -gt 0 ]]; then
+        # Nothing goes into /etc unannounced: say what, where, why and how to undo it.
+        echo "Installing the udev rule $rule_dst (from packaging/), so that the user at the" \
+            "seat can open FTDI readout interfaces (USB vendor id 0403) without root;" \
+            "delete that file to undo."
         # The earlier rule made every FTDI device world-writable: it goes.
+        if [[ -e "$old_rule" ]]; then
+            echo "Removing the earlier rule $old_rule, which let every user open any FTDI device."
+        fi
         "${as_root[@]}" rm -f "$old_rule" || true
         "${as_root[@]}" cp "$rule_src" "$rule_dst" &&
             { "${as_root[@]}" udevadm control --reload-rules 2>/dev/null || true; } &&

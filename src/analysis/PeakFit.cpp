@@ -207,4 +207,14 @@ PeakFitResult fitGaussianPeak(const Spectrum& spectrum, Region region) {
     return PeakFitResult{fit, {}};
 }
 
+double fittedCounts(const PeakFit& fit, double channel) {
+    const double s = fit.sigma.value;
+    const double mean = fit.centroid.value;
+    const double background = fit.backgroundAtCentroid + fit.backgroundSlope * (channel - mean);
+    if (!(s > 0.0))
+        return background;
+    return fit.area.value * share((channel - 0.5 - mean) / s, (channel + 0.5 - mean) / s) +
+           background;
+}
+
 } // namespace tarvio

@@ -44,6 +44,10 @@ inline constexpr std::uint32_t MinFitChannels = 7;
 
 PeakFitResult fitGaussianPeak(const Spectrum& spectrum, Region region);
 
+// The fitted model's counts in one channel (the Gaussian's share of the channel plus the
+// background line), for drawing the fit over the spectrum.
+double fittedCounts(const PeakFit& fit, double channel);
+
 inline constexpr double FwhmPerSigma = 2.3548200450309493; // 2 sqrt(2 ln 2)
 
 } // namespace tarvio

@@ -4,15 +4,21 @@
 #include "app/AnalysisText.h"
 #include "settings/NumberFormat.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace tarvio {
 
@@ -30,11 +36,30 @@ QString number(double v) {
     return QString::fromStdString(formatGeneral(v));
 }
 
+// A channel to the hundredth: finer than any centroid is known, short enough to read whole.
+QString channelNumber(double v) {
+    return number(std::round(v * 100.0) / 100.0);
+}
+
 QComboBox* editableBox(QWidget* parent) {
     auto* box = new QComboBox(parent);
     box->setEditable(true);
     box->setInsertPolicy(QComboBox::NoInsert);
+    // A chosen entry is read from its start (its number), not scrolled to its end.
+    QObject::connect(box, &QComboBox::textActivated, box,
+                     [box] { box->lineEdit()->setCursorPosition(0); });
     return box;
+}
+
+// The list as wide as its longest entry, so that no entry is cut; should one ever exceed
+// the screen, its middle gives way rather than the nuclide at its end.
+void fitListToEntries(QComboBox* box) {
+    int widest = 0;
+    for (int i = 0; i < box->count(); ++i)
+        widest = std::max(widest, box->fontMetrics().horizontalAdvance(box->itemText(i)));
+    box->view()->setTextElideMode(Qt::ElideMiddle);
+    box->view()->setMinimumWidth(widest + box->style()->pixelMetric(QStyle::PM_ScrollBarExtent) +
+                                 4 * box->style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 16);
 }
 
 } // namespace
@@ -81,7 +106,9 @@ CalibrationFromPeaks::CalibrationFromPeaks(QWidget* parent) : QDialog(parent) {
     layout->addLayout(row);
     layout->addWidget(lblStatus_);
     layout->addWidget(buttons);
-    resize(520, 320);
+    // Wide enough that the chosen entries ("59.5409  Am-241 gamma", "395.35  region 1 fit")
+    // read whole in their fields.
+    resize(680, 320);
     refit();
 }
 
@@ -104,13 +131,17 @@ void CalibrationFromPeaks::addRow(const QString& channel, const QString& energy)
     table_->insertRow(row);
     QComboBox* c = editableBox(table_);
     for (const ChannelSuggestion& s : suggestions_)
-        c->addItem(number(s.channel) + QStringLiteral("  ") + s.source);
+        c->addItem(channelNumber(s.channel) + QStringLiteral("  ") + s.source);
     QComboBox* e = editableBox(table_);
     for (const NuclideLine& line : nuclideLines())
         e->addItem(number(line.energyKeV) + QStringLiteral("  ") + QString::fromUtf8(line.nuclide) +
                    QLatin1Char(' ') + QString::fromUtf8(line.line));
+    fitListToEntries(c);
+    fitListToEntries(e);
     c->setEditText(channel);
     e->setEditText(energy);
+    c->lineEdit()->setCursorPosition(0);
+    e->lineEdit()->setCursorPosition(0);
     table_->setCellWidget(row, ColChannel, c);
     table_->setCellWidget(row, ColEnergy, e);
     table_->setItem(row, ColResidual, new QTableWidgetItem);

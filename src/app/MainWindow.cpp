@@ -8,6 +8,7 @@
 #include "app/LinkErrorBoxes.h"
 #include "app/ListModeRecording.h"
 #include "app/LogView.h"
+#include "app/MeasurementStatusBar.h"
 #include "app/SpectrumAnalysis.h"
 #include "app/TfrmCalibrate.h"
 #include "app/TfrmPresets.h"
@@ -16,6 +17,7 @@
 #include "app/WindowPeaks.h"
 #include "driver/TimeSource.h"
 #include "session/MeasurementSession.h"
+#include "spectrometer/OperatorAdvice.h"
 #include "views/PulseGraph.h"
 #include "views/ReferenceOverlay.h"
 #include "views/SpectrumGraph.h"
@@ -141,7 +143,8 @@ void TfrmMain::startUp() {
                                 client_, GroupBox3, chbCalibrated, imgSpectrum,
                                 spectrumGraph_.get(), &session_->analysis()},
         SpectrumAnalysis::Hooks{[this] { redrawGraphs(); }, [this] { resetZoom(); },
-                                [this] { return session_->currentMeasurement().liveSeconds; }});
+                                [this] { return session_->currentMeasurement().liveSeconds; },
+                                [this](const std::string& line) { logInbox_->pushLine(line); }});
     peaks_ = std::make_unique<WindowPeaks>(
         WindowPeaks::Parts{this, [this](const QString& title) { return topMenu(title); },
                            spectrumGraph_.get()},
@@ -179,6 +182,10 @@ void TfrmMain::startUp() {
         logInbox_->pushLine(settingsNote);
     const auto stored = readSettingsFile(settingsFile_);
     readMeasurementSettings(stored, measurementSettings_);
+    view_ = readViewSettings(stored);
+    spectrumGraph_->setReadableAxes(view_.readableAxes);
+    pulseGraph_->readableAxes = view_.readableAxes;
+    miReadableAxes->setChecked(view_.readableAxes);
     session_->setPresets(measurementSettings_.presets);
     session_->setExtraDeadTime(measurementSettings_.extraDeadTimeSeconds);
     session_->analysis().loadTwoPoints(point1, point2);
@@ -207,10 +214,13 @@ TQrxController& TfrmMain::controller() {
 }
 
 void TfrmMain::measurementEnded(const MeasurementEnd& end) {
-    if (end.reason == EndReason::InterfaceLost)
+    if (end.reason == EndReason::InterfaceLost) {
         interfaceLost();
-    else if (end.reason == EndReason::Preset)
+    } else if (end.reason == EndReason::Preset) {
+        logInbox_->pushLine(std::string("Ended by the ") +
+                            (end.preset ? PresetKindName(*end.preset) : "a") + " preset.");
         refreshStatus();
+    }
 }
 
 void TfrmMain::analysisChanged() {
@@ -261,6 +271,10 @@ void TfrmMain::btnOpenDeviceClick() {
         showOperatingPoint();
     else
         showBiasOff();
+    if (opened && sbStatus->notice() == QLatin1String(NoInterfaceAdvice)) {
+        sbStatus->setNotice({});
+        refreshStatus();
+    }
 }
 
 void TfrmMain::btnCloseDeviceClick() {

@@ -17,6 +17,7 @@
 #include "records/Spectrum.h"
 #include "settings/MeasurementSettings.h"
 #include "settings/Settings.h"
+#include "settings/ViewSettings.h"
 #include "settings/WindowPlacement.h"
 
 #include <QKeySequence>
@@ -26,6 +27,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 #include <optional>
 #include <string>
 
@@ -230,10 +232,14 @@ private:
     void drawGraphs();
     // Runs a handler inside the error-box boundary.
     template <class Handler> void guarded(Handler&& handler);
+    // View → Readable Axes: both graphs' readable look, kept in settings.ini's [View].
+    void setReadableAxes(bool readable);
     void createFileMenu();
     // File → Record List Mode and View → Time History (MainWindowListMode.cpp).
     void createListModeEntries();
     void destroyListModeEntries();
+    // The folder of a file just chosen: where every file dialog starts next.
+    void rememberFolder(const QString& chosen);
     // The session told that a measurement ended; on this thread.
     void measurementEnded(const MeasurementEnd& end);
     // The analysis state changed: the graph's axis follows, and the settings are kept.
@@ -245,7 +251,8 @@ private:
     // The same from the controller's records, also without an interface.
     void showSpectrumNow();
     // Hands the reference, scaled to the live spectrum, to the graph.
-    void applyReference(const Spectrum& live);
+    // The reference scaled to the live spectrum, as the graph got it (empty: none).
+    std::vector<double> applyReference(const Spectrum& live);
     void createAutosave();
 
     // Fields, in the order the window's data model gives them.
@@ -263,6 +270,8 @@ private:
     std::unique_ptr<WindowPeaks> peaks_;
 
     const std::string settingsFile_;
+    ViewSettings view_;
+    bool viewChanged_ = false; // [View] is written only once the operator changed it
     std::shared_ptr<LogInbox> logInbox_;
     LogView* logView_ = nullptr;
     TfrmSettings* frmSettings_ = nullptr;
@@ -331,6 +340,7 @@ private:
     QScrollBar* sbHor = nullptr;
     QScrollBar* sbVer = nullptr;
     QTimer* tmrGraphs = nullptr;
+    QAction* miReadableAxes = nullptr;
     QFileDialog* dlgSave = nullptr;
     QFileDialog* dlgSaveAs = nullptr;
     QFileDialog* dlgOpen = nullptr;

@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
@@ -125,6 +126,7 @@ void TfrmMain::miSaveSpectrumAsClick() {
     const QString chosen = chooseSaveFile_(*dlgSaveAs);
     if (chosen.isEmpty())
         return;
+    rememberFolder(chosen);
     const std::string path = QDir::toNativeSeparators(chosen).toStdString();
     // The extension decides; a name without a known one is written as the filter says.
     const FileFormat format =
@@ -134,12 +136,23 @@ void TfrmMain::miSaveSpectrumAsClick() {
         return;
     }
     throwIfNotSaved(saveSpectrumFile(path, currentRecord(), format), path);
+    logInbox_->pushLine("Spectrum saved to " + path + " (" + std::string(formatName(format)) +
+                        ").");
+}
+
+void TfrmMain::rememberFolder(const QString& chosen) {
+    // Every file dialog starts where the operator last saved or opened a file.
+    const QString folder = QFileInfo(chosen).absolutePath();
+    for (QFileDialog* dialog : {dlgSave, dlgSaveAs, dlgOpen})
+        if (dialog)
+            dialog->setDirectory(folder);
 }
 
 void TfrmMain::miOpenSpectrumClick() {
     const QString chosen = chooseSaveFile_(*dlgOpen);
     if (chosen.isEmpty())
         return;
+    rememberFolder(chosen);
     opening_->open(QDir::toNativeSeparators(chosen).toStdString());
 }
 
@@ -172,24 +185,34 @@ void TfrmMain::miClearReferenceClick() {
     showSpectrumNow();
 }
 
-void TfrmMain::applyReference(const Spectrum& live) {
+std::vector<double> TfrmMain::applyReference(const Spectrum& live) {
     if (!reference_) {
         spectrumGraph_->setReference({}, false);
-        return;
+        return {};
     }
     const ReferenceScale scale =
         referenceScale(*reference_, session_->currentMeasurement().liveSeconds, totalCounts(live));
-    spectrumGraph_->setReference(scaledReference(*reference_, scale.factor),
-                                 miSubtractReference->isChecked());
+    std::vector<double> scaled = scaledReference(*reference_, scale.factor);
+    spectrumGraph_->setReference(scaled, miSubtractReference->isChecked());
+    return scaled;
 }
 
 void TfrmMain::drawSpectrumGraph(const Spectrum& spectrum) {
-    applyReference(spectrum);
+    const std::vector<double> scaled = applyReference(spectrum);
     spectrumGraph_->setCalibrated(chbCalibrated->isChecked());
     analysis_->prepareDraw();
     peaks_->prepareDraw();
     spectrumGraph_->draw(spectrum);
-    analysis_->spectrumDrawn(spectrum);
+    // The regions' figures are of what the bars show: the difference while the reference is
+    // subtracted (the Regions window says so), else the measured spectrum.
+    if (spectrumGraph_->showsDifference()) {
+        Spectrum difference;
+        difference.copyFrom(spectrum);
+        subtractReference(difference, scaled);
+        analysis_->spectrumDrawn(difference);
+    } else {
+        analysis_->spectrumDrawn(spectrum);
+    }
     peaks_->spectrumDrawn(spectrum);
     lblChannel->setText(cursorLabelText(spectrumGraph_->cursorChannel(),
                                         spectrumGraph_->cursorValue(),

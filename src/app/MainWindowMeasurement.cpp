@@ -3,10 +3,13 @@
 #include "app/ImageView.h"
 #include "app/ListModeRecording.h"
 #include "app/MainWindow.h"
+#include "app/MeasurementStatusBar.h"
 #include "app/SaveFailure.h"
 #include "app/WindowProcessing.h"
+#include "app/SpectrumAnalysis.h"
 #include "session/MeasurementSession.h"
 #include "settings/NumberFormat.h"
+#include "spectrometer/OperatorAdvice.h"
 #include "views/PulseGraph.h"
 #include "views/SpectrumGraph.h"
 
@@ -31,22 +34,38 @@ constexpr std::int32_t SampleCountIfNotANumber = 450;
 } // namespace
 
 void TfrmMain::btnStartClick() {
-    if (!deviceOpened())
+    if (!deviceOpened()) {
+        // Start after Close (or with no interface at all) does nothing, as always; the status
+        // bar says why, the log stays the interface's.
+        sbStatus->setNotice(QString::fromLatin1(NoInterfaceAdvice));
+        refreshStatus();
         return;
+    }
     const std::int32_t typed =
         tryParseInt(cmbSamples->currentText().toStdString()).value_or(SampleCountIfNotANumber);
     listMode_->beforeStart();
+    const auto samples =
+        static_cast<std::uint16_t>(std::clamp(typed, MinSampleCount, MaxSampleCount));
     // A new measurement starts from an empty spectrum.
-    session_->start({static_cast<std::uint16_t>(std::clamp(typed, MinSampleCount, MaxSampleCount)),
-                     settings_.delaySeconds});
+    session_->start({samples, settings_.delaySeconds});
+    analysis_->spectrumReplaced(); // fits of the last spectrum describe it no more
+    const bool biasOff = !chbBiasOn->isChecked();
+    sbStatus->setNotice(biasOff ? QString::fromLatin1(BiasOffAdvice) : QString());
+    logInbox_->pushLine("Start: " + std::to_string(samples) + " samples per pulse, delay " +
+                        formatGeneral(settings_.delaySeconds * 1000.0) + " ms" +
+                        (biasOff ? "; the bias is off, so no pulses will come." : "."));
     tmrGraphs->start();
+    refreshStatus();
 }
 
 void TfrmMain::btnStopClick() {
     if (!deviceOpened())
         return;
+    const bool wasMeasuring = session_->measuring();
     session_->stop();
     tmrGraphs->stop();
+    if (wasMeasuring)
+        logInbox_->pushLine("Stop.");
 }
 
 void TfrmMain::Button1Click() {
@@ -98,6 +117,7 @@ void TfrmMain::miSaveSpectrumClick() {
     const QString chosen = chooseSaveFile_(*dlgSave);
     if (chosen.isEmpty())
         return;
+    rememberFolder(chosen);
     saveSpectrumText(QDir::toNativeSeparators(chosen).toStdString());
 }
 
@@ -113,6 +133,7 @@ void TfrmMain::saveSpectrumText(const std::string& path) {
                              : axis                      ? spectrum.saveCalibratedText(path, *axis)
                                     : SaveResult::failure(analysis.calibrationProblem());
     throwIfNotSaved(saved, path);
+    logInbox_->pushLine("Spectrum saved to " + path + ".");
 }
 
 } // namespace tarvio

@@ -3,9 +3,12 @@
 // As Ctrl+Shift+S, Open Spectrum Ctrl+O, Log scale Ctrl+L, reset zoom Ctrl+0, cursor by one
 // channel Ctrl+Left/Right, by ten Ctrl+Shift+Left/Right.
 
+#include "app/AboutBox.h"
 #include "app/HandlerGuard.h"
 #include "app/MainWindow.h"
 #include "app/SelfTestMenu.h"
+#include "views/PulseGraph.h"
+#include "views/SpectrumGraph.h"
 
 #include <QAction>
 #include <QMenu>
@@ -20,7 +23,8 @@ namespace tarvio {
 namespace {
 
 // Top-level menus in the order they appear, after the two top-level entries.
-constexpr std::array<const char*, 4> MenuOrder = {"File", "Measurement", "View", "Analysis"};
+constexpr std::array<const char*, 5> MenuOrder = {"File", "Measurement", "View", "Analysis",
+                                                  "Help"};
 
 int orderOf(const QString& title) {
     const auto found = std::find_if(MenuOrder.begin(), MenuOrder.end(),
@@ -63,6 +67,18 @@ void TfrmMain::createMenus() {
     // key.
     miSaveSpectrum->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     topMenu(QStringLiteral("File"))->addAction(miSaveSpectrum);
+    // Quit last in the File menu, whatever the other parts add to it later.
+    QMenu* file = topMenu(QStringLiteral("File"));
+    QAction* quit = new QAction(QStringLiteral("Quit"), this);
+    quit->setObjectName(QStringLiteral("miQuit"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, this, [this] { close(); });
+    connect(file, &QMenu::aboutToShow, file, [file, quit] {
+        file->removeAction(quit);
+        file->addAction(quit);
+    });
+    file->addAction(quit);
+    addAction(quit); // its key works while the menu is closed
 
     QMenu* measurement = topMenu(QStringLiteral("Measurement"));
     addMenuEntry(measurement, "miStart", QStringLiteral("Start"), QKeySequence(Qt::Key_F5),
@@ -75,6 +91,12 @@ void TfrmMain::createMenus() {
     QMenu* view = topMenu(QStringLiteral("View"));
     addMenuEntry(view, "miResetZoom", QStringLiteral("Reset Zoom"),
                  QKeySequence(Qt::CTRL | Qt::Key_0), [this] { resetZoom(); });
+    miReadableAxes =
+        addMenuEntry(view, "miReadableAxes", QStringLiteral("Readable Axes"), QKeySequence(),
+                     [this] { setReadableAxes(miReadableAxes->isChecked()); });
+    miReadableAxes->setCheckable(true);
+    miReadableAxes->setToolTip(
+        QStringLiteral("Round tick values, labels beside the axes and axis titles with units"));
     view->addSeparator();
     const struct {
         const char* name;
@@ -91,9 +113,24 @@ void TfrmMain::createMenus() {
         addMenuEntry(view, step.name, QString::fromLatin1(step.text), QKeySequence(step.keys),
                      [this, channels = step.channels] { moveCursorBy(channels); });
 
-    addMenuEntry(topMenu(QStringLiteral("Help")), "miInterfaceSelfTest",
-                 QStringLiteral("Interface Self-Test..."), QKeySequence(),
-                 [this] { runInterfaceSelfTest(*this); });
+    QMenu* help = topMenu(QStringLiteral("Help"));
+    addMenuEntry(help, "miInterfaceSelfTest", QStringLiteral("Interface Self-Test..."),
+                 QKeySequence(), [this] { runInterfaceSelfTest(*this); });
+    addMenuEntry(help, "miAbout", QStringLiteral("About Tarvio2"), QKeySequence(),
+                 [this] { showAboutBox(this, settingsFile_, autosaveFolder()); });
+}
+
+void TfrmMain::setReadableAxes(bool readable) {
+    if (miReadableAxes->isChecked() != readable)
+        miReadableAxes->setChecked(readable);
+    if (view_.readableAxes == readable)
+        return;
+    view_.readableAxes = readable;
+    viewChanged_ = true; // from now on settings.ini keeps the choice
+    spectrumGraph_->setReadableAxes(readable);
+    pulseGraph_->readableAxes = readable;
+    redrawGraphs();
+    settingsChanged();
 }
 
 } // namespace tarvio

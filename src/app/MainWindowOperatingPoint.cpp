@@ -2,9 +2,11 @@
 // Set buttons and the bias switch that send.
 
 #include "app/MainWindow.h"
+#include "app/MeasurementStatusBar.h"
 #include "app/OperatingPoint.h"
 #include "session/MeasurementSession.h"
 #include "settings/NumberFormat.h"
+#include "spectrometer/OperatorAdvice.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -38,8 +40,11 @@ void TfrmMain::edtTresholdChange() {
 }
 
 void TfrmMain::btnTresholdClick() {
-    if (deviceOpened())
-        session_->setThreshold(tryParseFloat(textOf(edtTreshold)).value_or(ThresholdIfNotANumber));
+    if (!deviceOpened())
+        return;
+    const double volts = tryParseFloat(textOf(edtTreshold)).value_or(ThresholdIfNotANumber);
+    session_->setThreshold(volts);
+    logInbox_->pushLine("Threshold set to " + formatGeneral(volts) + " V.");
 }
 
 void TfrmMain::tbBiasChange() {
@@ -57,8 +62,9 @@ void TfrmMain::btnSetBiasClick() {
     if (!deviceOpened())
         return;
     const std::int32_t volts = parseInt(textOf(edtBias));
-    session_->setBias(biasCode(volts, settings_.biasMinVolts, settings_.biasMaxVolts),
-                      biasVoltsInForce(volts, settings_.biasMinVolts, settings_.biasMaxVolts));
+    const auto inForce = biasVoltsInForce(volts, settings_.biasMinVolts, settings_.biasMaxVolts);
+    session_->setBias(biasCode(volts, settings_.biasMinVolts, settings_.biasMaxVolts), inForce);
+    logInbox_->pushLine("Bias set to " + formatGeneral(inForce) + " V.");
 }
 
 void TfrmMain::showBiasOff() {
@@ -85,10 +91,16 @@ void TfrmMain::chbBiasOnClick() {
     btnSetBias->setEnabled(on);
     if (!deviceOpened())
         return;
-    if (on)
+    if (on) {
         btnSetBiasClick();
-    else
+        if (sbStatus->notice() == QLatin1String(BiasOffAdvice)) {
+            sbStatus->setNotice({});
+            refreshStatus();
+        }
+    } else {
         session_->setBias(0, std::nullopt);
+        logInbox_->pushLine("Bias off.");
+    }
 }
 
 } // namespace tarvio

@@ -82,6 +82,8 @@ void TfrmMain::writeSections(IniFile& ini) const {
     if (placement_)
         writeWindowPlacement(ini, *placement_);
     writeMeasurementSettings(ini, measurementSettings_);
+    if (viewChanged_)
+        writeViewSettings(ini, view_);
 }
 
 } // namespace tarvio

@@ -2,6 +2,7 @@
 
 #include "settings/Duration.h"
 #include "spectrometer/MeasurementRecord.h"
+#include "spectrometer/OperatorAdvice.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -18,6 +19,9 @@ constexpr int PresetSteps = 1000;
 // The bar's height is fixed so that the window's height is known: the client area, the
 // menu above it and this below.
 constexpr int StatusBarHeight = 22;
+const QString RatesTip = QStringLiteral(
+    "Accepted pulses per second over the measurement and over the last few seconds, and the "
+    "input rate estimated from the live time (dead-time model)");
 
 QLabel* statusLabel(QStatusBar* bar, const char* name, const QString& widest, int stretch) {
     auto* label = new QLabel(bar);
@@ -28,8 +32,15 @@ QLabel* statusLabel(QStatusBar* bar, const char* name, const QString& widest, in
     return label;
 }
 
+// To the millisecond the files keep: a 30 s preset reads 00:00:30, as its file says.
 QString clockText(const std::optional<double>& seconds) {
-    return seconds ? QString::fromStdString(formatClock(*seconds)) : QStringLiteral("--:--:--");
+    return seconds ? QString::fromStdString(formatElapsed(*seconds)) : QStringLiteral("--:--:--");
+}
+
+char separator() {
+    const QString point = QLocale().decimalPoint();
+    return point.size() == 1 && point[0].unicode() < 128 ? static_cast<char>(point[0].unicode())
+                                                         : '.';
 }
 
 // The locale's decimal separator, no grouping: 2043.5 never reads as 2,043 or 2.043.
@@ -62,14 +73,14 @@ MeasurementStatusBar::MeasurementStatusBar(QWidget* parent) : QStatusBar(parent)
     lblCounts = statusLabel(sbStatus, "lblCounts", QStringLiteral("Counts 0000000"), 0);
     lblRates =
         statusLabel(sbStatus, "lblRates", QStringLiteral("0000 cps, now 0000, in 0000 cps"), 1);
-    lblRates->setToolTip(QStringLiteral(
-        "Accepted pulses per second over the measurement and over the last few seconds, and "
-        "the input rate estimated from the live time (dead-time model)"));
+    lblRates->setToolTip(RatesTip);
     pbPreset = new QProgressBar(sbStatus);
     pbPreset->setObjectName(QStringLiteral("pbPreset"));
     pbPreset->setRange(0, PresetSteps);
     pbPreset->setFixedWidth(
-        QFontMetrics(sbStatus->font()).horizontalAdvance(QStringLiteral("000:00:00 left")) + 24);
+        QFontMetrics(sbStatus->font())
+            .horizontalAdvance(QStringLiteral("000:00:00 left at 0.00 % live")) +
+        24);
     pbPreset->setTextVisible(true);
     pbPreset->hide();
     sbStatus->addPermanentWidget(pbPreset);
@@ -107,14 +118,27 @@ void MeasurementStatusBar::showStatus(const MeasurementStatus& status) {
         else if (rates.input)
             text += QStringLiteral(", in ") + rateText(*rates.input) + QStringLiteral(" cps");
     }
+    // The cause and the remedy when most of the time is held off, or why nothing counts.
+    QString why = notice_;
+    if (const auto advice = holdOffAdvice(info, rates, separator()))
+        why = QString::fromStdString(*advice);
+    if (!why.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral(": ")) + why;
     lblRates->setText(text);
+    lblRates->setToolTip(why.isEmpty() ? RatesTip : why);
 
     pbPreset->setVisible(status.presetFraction.has_value());
     if (status.presetFraction) {
         pbPreset->setValue(static_cast<int>(std::lround(*status.presetFraction * PresetSteps)));
-        pbPreset->setFormat(status.presetSecondsLeft
-                                ? clockText(status.presetSecondsLeft) + QStringLiteral(" left")
-                                : QStringLiteral("%p %"));
+        // A long time left says why: little of the time is live.
+        const QString reason = QString::fromStdString(presetTimeLeftReason(rates, separator()));
+        pbPreset->setFormat(status.presetSecondsLeft ? clockText(status.presetSecondsLeft) +
+                                                           QStringLiteral(" left") + reason
+                                                     : QStringLiteral("%p %"));
+        pbPreset->setToolTip(reason.isEmpty() ? QString()
+                                              : QStringLiteral("The time left is live time: at "
+                                                               "this live share it takes that "
+                                                               "long in real time"));
     }
 }
 

@@ -4,6 +4,7 @@
 // the window's height is known.
 
 #include <QStatusBar>
+#include <QString>
 
 class QLabel;
 class QProgressBar;
@@ -19,6 +20,10 @@ public:
     explicit MeasurementStatusBar(QWidget* parent);
     // Shows where the measurement stands.
     void showStatus(const MeasurementStatus& status);
+    // Why the measurement cannot give what is expected (bias off, no interface), shown
+    // after the rates from the next showStatus on until cleared with an empty text.
+    void setNotice(const QString& notice) { notice_ = notice; }
+    const QString& notice() const { return notice_; }
 
 private:
     QLabel* lblState = nullptr;
@@ -27,6 +32,7 @@ private:
     QLabel* lblCounts = nullptr;
     QLabel* lblRates = nullptr;
     QProgressBar* pbPreset = nullptr;
+    QString notice_;
 };
 
 } // namespace tarvio

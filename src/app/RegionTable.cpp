@@ -36,7 +36,7 @@ const char* const Headers[ColumnCount] = {
     "Centroid",
     "FWHM",
     "Resolution (%)",
-    "Fit: centroid, FWHM, area",
+    "Fit: centroid, FWHM, area, \u03c7\u00b2/dof",
 };
 
 QString rangeText(double first, double last, int decimals) {
@@ -59,7 +59,10 @@ QString fitText(const std::optional<PeakFit>& fit,
         keV = calibration->energy(fit->centroid.value);
     return withEnergy(figureText(fit->centroid.value, fit->centroid.uncertainty, 2), keV) +
            QStringLiteral(", ") + figureText(fit->fwhm.value, fit->fwhm.uncertainty, 2) +
-           QStringLiteral(", ") + figureText(fit->area.value, fit->area.uncertainty, 0);
+           QStringLiteral(", ") + figureText(fit->area.value, fit->area.uncertainty, 0) +
+           (fit->degreesOfFreedom > 0
+                ? QStringLiteral(", ") + figureText(fit->chiSquare / fit->degreesOfFreedom, 2)
+                : QString());
 }
 
 } // namespace
@@ -110,6 +113,9 @@ void RegionTable::showRows(const std::vector<RegionRow>& rows,
     const int selected = table_->currentRow();
     table_->setRowCount(static_cast<int>(rows.size()));
     table_->setColumnHidden(ColEnergy, !calibration);
+    // FWHM over the centroid channel is no resolution (channel 0 is not 0 keV): only an
+    // energy axis gives one.
+    table_->setColumnHidden(ColResolution, !calibration);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const RegionFigures& f = rows[i].figures;
         std::optional<RegionEnergyFigures> e;
@@ -126,7 +132,7 @@ void RegionTable::showRows(const std::vector<RegionRow>& rows,
         cells[ColCentroid] = withEnergy(figureText(f.centroid, f.centroidUncertainty, 2),
                                         e ? e->centroidKeV : std::nullopt);
         cells[ColFwhm] = withEnergy(figureText(f.fwhm, 2), e ? e->fwhmKeV : std::nullopt);
-        cells[ColResolution] = figureText(e ? e->resolutionPercent : f.resolutionPercent, 2);
+        cells[ColResolution] = figureText(e ? e->resolutionPercent : std::nullopt, 2);
         cells[ColFit] = fitText(rows[i].fit, calibration);
         for (int c = 0; c < ColumnCount; ++c) {
             QTableWidgetItem* item = table_->item(static_cast<int>(i), c);

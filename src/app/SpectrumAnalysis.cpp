@@ -6,6 +6,7 @@
 #include "app/ImageView.h"
 #include "app/RegionTable.h"
 #include "app/ZoomShape.h"
+#include "records/TextFormat.h"
 #include "views/SpectrumGraph.h"
 
 #include <QAction>
@@ -26,6 +27,21 @@ namespace {
 constexpr int LogBoxTop = 319;
 constexpr int LogBoxHeight = 17;
 constexpr int LogBoxGap = 8;
+
+// One line of what a fit found, or why there is none.
+std::string fitSummary(const PeakFitResult& result) {
+    if (!result.fit)
+        return result.error;
+    const PeakFit& f = *result.fit;
+    std::string line = "centroid " + formatFixed(f.centroid.value, 2) + " +- " +
+                       formatFixed(f.centroid.uncertainty, 2) + ", FWHM " +
+                       formatFixed(f.fwhm.value, 2) + " +- " + formatFixed(f.fwhm.uncertainty, 2) +
+                       ", area " + formatFixed(f.area.value, 0) + " +- " +
+                       formatFixed(f.area.uncertainty, 0);
+    if (f.degreesOfFreedom > 0)
+        line += ", chi2/dof " + formatFixed(f.chiSquare / f.degreesOfFreedom, 2);
+    return line + ".";
+}
 
 } // namespace
 
@@ -123,9 +139,20 @@ void SpectrumAnalysis::prepareDraw() {
             band.backgroundAtLast = figures_[i].backgroundAtLast;
         }
         band.selected = selected_ == i;
+        // The fitted model over the bars, so the operator sees what the fit took as peak.
+        if (const auto& fit = state_.fit(i)) {
+            for (std::uint32_t c = band.first; c <= band.last; ++c)
+                band.fitCounts.push_back(fittedCounts(*fit, c));
+        }
         bands.push_back(band);
     }
     graph_.setRegionBands(std::move(bands));
+}
+
+void SpectrumAnalysis::spectrumReplaced() {
+    state_.clearFits();
+    table_->showMessage({});
+    refreshTable();
 }
 
 void SpectrumAnalysis::spectrumDrawn(const Spectrum& spectrum) {
@@ -216,6 +243,11 @@ void SpectrumAnalysis::fitRegion(std::size_t index) {
             ? QString()
             : QStringLiteral("Region %1: %2").arg(index + 1).arg(QString::fromStdString(r.error)));
     refreshTable();
+    // Also heard with the Regions window closed (a fit from the band's menu): the log says
+    // what came of it, and the curve appears over the bars.
+    if (hooks_.log)
+        hooks_.log("Region " + std::to_string(index + 1) + " fit: " + fitSummary(r));
+    hooks_.redraw();
 }
 
 void SpectrumAnalysis::showRegionTable() {
@@ -347,6 +379,11 @@ void SpectrumAnalysis::refreshTable() {
     for (std::size_t i = 0; i < state_.regions().size(); ++i)
         rows.push_back({figures_[i], state_.fit(i)});
     table_->showRows(rows, shownCalibration());
+    // While the reference is subtracted the figures are of the difference: say so.
+    table_->setWindowTitle(graph_.showsDifference()
+                               ? QStringLiteral("Regions: figures of the difference, live "
+                                                "less reference")
+                               : QStringLiteral("Regions"));
     table_->selectRow(selected_);
 }
 

@@ -24,6 +24,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -65,6 +66,8 @@ public:
         std::function<void()> resetZoom;
         // Live time of the measurement for the rates; nullopt while unknown.
         std::function<std::optional<double>()> liveSeconds;
+        // A line for the window's log (what a fit found, or why it failed).
+        std::function<void(const std::string&)> log;
     };
 
     SpectrumAnalysis(Parts parts, Hooks hooks);
@@ -74,6 +77,8 @@ public:
     void prepareDraw();
     // After every refresh: the spectrum as drawn, for the figures.
     void spectrumDrawn(const Spectrum& spectrum);
+    // A new measurement replaces the spectrum: the fits of the old one are dropped.
+    void spectrumReplaced();
 
     // The energy axis shown: the calibration in use while Calibrated is ticked.
     std::optional<EnergyCalibration> shownCalibration() const;

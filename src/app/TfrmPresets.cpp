@@ -3,8 +3,8 @@
 #include "app/DialogFrame.h"
 #include "app/HandlerGuard.h"
 #include "app/MessageBoxes.h"
-#include "settings/Duration.h"
 #include "records/Spectrum.h"
+#include "settings/Duration.h"
 #include "settings/NumberFormat.h"
 
 #include <QCheckBox>
@@ -123,16 +123,20 @@ void TfrmPresets::btnOKClick() {
         MeasurementPresets typed;
         std::optional<std::uint64_t> regionCounts;
         std::optional<std::pair<std::uint32_t, std::uint32_t>> channels;
-        const auto invalid = [this](QLineEdit* edit, const char* field) {
+        const auto invalid = [this](QLineEdit* edit, const char* field, const QString& forms = {}) {
             showMessageBox(this, BoxIcon::Warning, QStringLiteral("Error"),
-                           QStringLiteral("Invalid value in %1 field.").arg(field));
+                           QStringLiteral("Invalid value in %1 field.").arg(field) + forms);
             edit->setFocus();
             edit->selectAll();
         };
+        // What a time may look like, so that the operator need not guess again.
+        const QString timeForms = QStringLiteral(
+            " Type a time above 0 in seconds (90 or 1.5) or as h:mm:ss (1:30 or 2:00:00), or "
+            "leave it empty for no preset.");
         if (!readDuration(*edtRealTime, typed.realSeconds)) {
-            invalid(edtRealTime, "Real time");
+            invalid(edtRealTime, "Real time", timeForms);
         } else if (!readDuration(*edtLiveTime, typed.liveSeconds)) {
-            invalid(edtLiveTime, "Live time");
+            invalid(edtLiveTime, "Live time", timeForms);
         } else if (!readCount(*edtCounts, typed.counts)) {
             invalid(edtCounts, "Counts");
         } else if (!readCount(*edtRegionCounts, regionCounts)) {
@@ -141,8 +145,8 @@ void TfrmPresets::btnOKClick() {
             invalid(edtRegion, "Region");
         } else {
             if (regionCounts)
-                typed.region = RegionCountsPreset{channels->first, channels->second,
-                                                  *regionCounts, chbRegionGross->isChecked()};
+                typed.region = RegionCountsPreset{channels->first, channels->second, *regionCounts,
+                                                  chbRegionGross->isChecked()};
             presets_ = typed;
             accept();
         }

@@ -13,6 +13,7 @@
 #include "records/PulseBuffer.h"
 #include "settings/AppError.h"
 #include "settings/BiasConversion.h"
+#include "settings/Duration.h"
 #include "settings/NumberFormat.h"
 #include "sim/SourcePhysics.h"
 #include "spectrometer/QrxController.h"
@@ -22,6 +23,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -59,6 +61,34 @@ std::string whyNotWritable(const std::string& path) {
 CLI::Validator quiet(CLI::Validator validator) {
     validator.description("");
     return validator;
+}
+
+// A number above zero, with a message that says so.
+CLI::Validator positive() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            double value = 0.0;
+            return CLI::detail::lexical_cast(text, value) && value > 0.0
+                       ? std::string()
+                       : "'" + text + "' is not a number above 0";
+        },
+        "");
+}
+
+// A time above zero in the forms the presets dialog takes: seconds, m:ss or h:mm:ss. The
+// text becomes the plain seconds the option then reads.
+CLI::Validator duration() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            const std::optional<double> seconds = tryParseDuration(text);
+            if (!seconds || !std::isfinite(*seconds) || !(*seconds > 0.0))
+                return "'" + text + "' is not a time above 0 (seconds, m:ss or h:mm:ss)";
+            char digits[32];
+            const auto written = std::to_chars(digits, digits + sizeof digits, *seconds);
+            text.assign(digits, written.ptr);
+            return {};
+        },
+        "");
 }
 
 } // namespace
@@ -100,10 +130,10 @@ CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
           interface);
 
     const char* point = "Operating point (defaults from settings.ini)";
-    group(c->add_option("--bias", o.bias,
-                        "Bias in volts, held to BiasMin..BiasMax (default: BiasMin)")
-              ->type_name("V"),
-          point);
+    group(
+        c->add_option("--bias", o.bias, "Bias in volts, within BiasMin..BiasMax (default: BiasMin)")
+            ->type_name("V"),
+        point);
     group(c->add_option("--threshold", o.threshold,
                         "Threshold in volts, 0 to 2.5 (default: the interface's own)")
               ->type_name("V")
@@ -122,13 +152,15 @@ CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& o) {
           point);
 
     const char* presets = "Presets (without any: until interrupted)";
-    group(c->add_option("--real-time", o.realTime, "Stop after this many seconds of real time")
-              ->type_name("S")
-              ->check(finiteAboveZero()),
+    group(c->add_option("--real-time", o.realTime,
+                        "Stop after this much real time: seconds or h:mm:ss")
+              ->type_name("TIME")
+              ->transform(duration()),
           presets);
-    group(c->add_option("--live-time", o.liveTime, "Stop after this many seconds of live time")
-              ->type_name("S")
-              ->check(finiteAboveZero()),
+    group(c->add_option("--live-time", o.liveTime,
+                        "Stop after this much live time: seconds or h:mm:ss")
+              ->type_name("TIME")
+              ->transform(duration()),
           presets);
     group(c->add_option("--counts", o.counts, "Stop at this many counts in the spectrum")
               ->type_name("N")
@@ -212,6 +244,9 @@ AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings
         simulator.seed = o.seed.value_or(simulator.seed);
         simulator.fastMode = o.fast;
         plan.simulator = sanitized(simulator);
+        if (o.fast)
+            notes.push_back("--fast: the simulated interface runs without pacing, so the real "
+                            "and live times measure this computer, not the simulated source.");
     }
 
     // The bias as the window converts the text of its edit box.
@@ -226,11 +261,13 @@ AcquirePlan planAcquisition(const AcquireOptions& o, const CliSettings& settings
         throw UsageError(std::string("--bias: ") + error.what() +
                          (o.bias ? "" : " (BiasMin and BiasMax of " + settings.file + ")"));
     }
-    plan.biasVolts = std::clamp(volts, low, high);
-    if (plan.biasVolts != volts)
-        notes.push_back("The bias of " + std::to_string(volts) + " V lies outside " +
-                        std::to_string(low) + " to " + std::to_string(high) + " V (" +
-                        settings.file + "); " + std::to_string(plan.biasVolts) + " V is used.");
+    // The window holds a voltage to the limits; at a terminal a typo must not apply the
+    // highest bias, so the command line refuses it.
+    if (volts < low || volts > high)
+        throw UsageError("--bias: " + std::to_string(volts) + " V lies outside " +
+                         std::to_string(low) + " to " + std::to_string(high) +
+                         " V (BiasMin and BiasMax of " + settings.file + ")");
+    plan.biasVolts = volts;
 
     plan.thresholdVolts = o.threshold;
     plan.delaySeconds =

@@ -51,7 +51,7 @@ struct AcquireOptions {
 CLI::App* addAcquireCommand(CLI::App& app, AcquireOptions& options);
 
 // Throws UsageError when the options ask for something impossible. `notes` receives what the
-// operator should know (a bias held to the limits).
+// operator should know (times that mean little).
 AcquirePlan planAcquisition(const AcquireOptions& options, const CliSettings& settings,
                             std::vector<std::string>& notes);
 

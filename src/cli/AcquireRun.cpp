@@ -144,6 +144,15 @@ int AcquireRun::finish(MeasurementSession& session, const std::optional<Measurem
     MeasuredSpectrum spectrum = record_;
     spectrum.measurement.ended = true;
     spectrum.remarks.push_back(why + ".");
+    // Without pacing the clocks measure this computer, not the simulated source: the file
+    // calls the times unknown rather than state them as measured.
+    const bool unpaced = plan_.simulator && plan_.simulator->fastMode;
+    if (unpaced) {
+        spectrum.measurement.realSeconds.reset();
+        spectrum.measurement.liveSeconds.reset();
+        spectrum.remarks.push_back(
+            "Real and live time not measured: simulated interface without pacing (--fast).");
+    }
     const SaveResult saved = writeSpectrum(plan_.output, spectrum);
     if (saved) {
         console_.line("Spectrum written to " + plan_.output.path + ".");
@@ -155,8 +164,9 @@ int AcquireRun::finish(MeasurementSession& session, const std::optional<Measurem
         status = exitStatus(ExitCode::OutputNotWritten);
     }
 
-    const auto regions = reportRegions(*toSpectrum(record_), plan_.regions, info.liveSeconds,
-                                       record_.calibration, plan_.fit);
+    const auto regions =
+        reportRegions(*toSpectrum(record_), plan_.regions,
+                      unpaced ? std::nullopt : info.liveSeconds, record_.calibration, plan_.fit);
     if (plan_.jsonStatus) {
         nlohmann::json last = statusJson(progress);
         last["output"] = saved ? nlohmann::json(plan_.output.path) : nlohmann::json(nullptr);

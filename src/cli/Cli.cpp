@@ -9,6 +9,7 @@
 #include "cli/SelfTestCommand.h"
 #include "cli/StopSignals.h"
 #include "cli/ReplayCommand.h"
+#include "records/ProgramVersion.h"
 
 #include <CLI/CLI.hpp>
 
@@ -39,6 +40,8 @@ std::string chosenCommand(const CLI::App& app) {
 int runCli(int argc, const char* const* argv, const CliEnvironment& environment) {
     CLI::App app("Tarvio2 without a window: measure, analyse and convert spectra.", ProgramName);
     app.set_help_all_flag("--help-all", "Print the help of every subcommand");
+    app.set_version_flag("--version",
+                         std::string(ProgramName) + " " + std::string(programVersion()));
     app.require_subcommand(1);
     std::string settingsFile = environment.settingsFile;
     app.add_option("--settings", settingsFile, "settings.ini to read instead of the program's own")
@@ -65,6 +68,8 @@ int runCli(int argc, const char* const* argv, const CliEnvironment& environment)
         return app.exit(help, *environment.out, *environment.err);
     } catch (const CLI::CallForAllHelp& help) {
         return app.exit(help, *environment.out, *environment.err);
+    } catch (const CLI::CallForVersion& version) {
+        return app.exit(version, *environment.out, *environment.err);
     } catch (const CLI::ParseError& error) {
         const std::string command = chosenCommand(app);
         const std::vector<std::string> unknown = app.remaining();

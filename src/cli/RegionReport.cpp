@@ -32,27 +32,27 @@ struct Column {
     bool energy; // shown only when some region has an energy axis
 };
 
+// A resolution is FWHM over energy: channel 0 is not 0 keV, so channels give none.
 constexpr Column Columns[] = {
-    {"region", false},      {"gross", false},       {"net", false},      {"+-net", false},
-    {"net/s", false},       {"+-net/s", false},     {"centroid", false}, {"FWHM", false},
-    {"resolution%", false}, {"centroid keV", true}, {"FWHM keV", true},
+    {"region", false},      {"gross", false},   {"net", false},        {"+-net", false},
+    {"net/s", false},       {"+-net/s", false}, {"centroid", false},   {"FWHM", false},
+    {"centroid keV", true}, {"FWHM keV", true}, {"resolution%", true},
 };
 
 std::vector<std::string> rowOf(const RegionReport& report) {
     const RegionFigures& f = report.figures;
     std::vector<std::string> row = {
-        regionText(f.region),          formatFixed(f.gross, 0),
-        formatFixed(f.net, 1),         formatFixed(f.netUncertainty, 1),
-        fixed(f.netRate, 4),           fixed(f.netRateUncertainty, 4),
-        fixed(f.centroid, 2),          fixed(f.fwhm, 2),
-        fixed(f.resolutionPercent, 2),
+        regionText(f.region),  formatFixed(f.gross, 0),
+        formatFixed(f.net, 1), formatFixed(f.netUncertainty, 1),
+        fixed(f.netRate, 4),   fixed(f.netRateUncertainty, 4),
+        fixed(f.centroid, 2),  fixed(f.fwhm, 2),
     };
     if (report.energy) {
         row.push_back(fixed(report.energy->centroidKeV, 3));
         row.push_back(fixed(report.energy->fwhmKeV, 3));
+        row.push_back(fixed(report.energy->resolutionPercent, 2));
     } else {
-        row.push_back(Absent);
-        row.push_back(Absent);
+        row.insert(row.end(), 3, Absent);
     }
     return row;
 }
@@ -147,7 +147,6 @@ Json regionJson(const std::vector<RegionReport>& reports) {
             {"centroid", orNull(f.centroid)},
             {"centroid_uncertainty", orNull(f.centroidUncertainty)},
             {"fwhm", orNull(f.fwhm)},
-            {"resolution_percent", orNull(f.resolutionPercent)},
         };
         if (report.energy)
             item["keV"] = {{"centroid", orNull(report.energy->centroidKeV)},

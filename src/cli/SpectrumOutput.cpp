@@ -6,10 +6,10 @@
 namespace tarvio {
 
 SpectrumOutput spectrumOutput(const std::string& path, bool calibrated) {
-    const auto format = formatForPath(path);
+    const auto format = formatForWriting(path);
     if (!format)
-        throw UsageError("'" + path + "': the extension names no format; use .n42, .spe, " +
-                         ".csv or .txt");
+        throw UsageError("'" + path + "': the extension names no format; use " +
+                         writableExtensions() + " (N42, IAEA SPE, CSV or tab-separated text)");
     if (calibrated && *format != FileFormat::TabText)
         throw UsageError("--calibrated is for the .txt form; " + std::string(formatName(*format)) +
                          " files carry the calibration themselves");

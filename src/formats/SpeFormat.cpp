@@ -130,8 +130,10 @@ std::string writeSpe(const MeasuredSpectrum& spectrum) {
         out += Eol;
     };
 
+    // Programs list SPE files by this line: without a title, say what measured it.
     keyword("$SPEC_ID:");
-    line(oneLine(spectrum.title));
+    line(oneLine(spectrum.title.empty() ? info.operatingPoint.interfaceDescription
+                                        : spectrum.title));
     keyword("$SPEC_REM:");
     line(remark(remark_keys::Start, info.startUtcMs ? utcText(*info.startUtcMs) : UnknownValue));
     if (!info.realSeconds)
@@ -272,6 +274,10 @@ MeasuredSpectrum readSpe(std::string_view text, std::vector<std::string>& notes)
     }
     if (remarkLines > MaxRemarks)
         addNote(notes, remarksLeftOutNote(remarkLines));
+    // The interface's description standing in for a missing title is no title.
+    const std::string& description = result.measurement.operatingPoint.interfaceDescription;
+    if (!description.empty() && result.title == trim(oneLine(description)))
+        result.title.clear();
     return result;
 }
 

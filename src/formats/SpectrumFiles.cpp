@@ -72,6 +72,26 @@ std::optional<FileFormat> formatForPath(std::string_view path) {
     return std::nullopt;
 }
 
+std::optional<FileFormat> formatForWriting(std::string_view path) {
+    const std::string_view extension = extensionOf(path);
+    for (const FileFormat format : AllFileFormats) {
+        if (equalsNoCase(extension, formatExtension(format)))
+            return format;
+    }
+    return std::nullopt;
+}
+
+std::string writableExtensions() {
+    std::string list;
+    for (std::size_t i = 0; i < std::size(AllFileFormats); ++i) {
+        if (i > 0)
+            list += i + 1 == std::size(AllFileFormats) ? " or " : ", ";
+        list += '.';
+        list += formatExtension(AllFileFormats[i]);
+    }
+    return list;
+}
+
 std::string spectrumFileText(const MeasuredSpectrum& spectrum, FileFormat format, bool energies) {
     switch (format) {
     case FileFormat::N42:

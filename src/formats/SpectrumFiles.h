@@ -24,6 +24,11 @@ std::string_view formatName(FileFormat format);
 std::string_view formatExtension(FileFormat format);
 // By the path's extension, whatever its case; nullopt for one no format uses.
 std::optional<FileFormat> formatForPath(std::string_view path);
+// For a file to be written: only the usual extensions, whatever their case. A name such as
+// "a.tsv" would otherwise get a file that is not what its name promises.
+std::optional<FileFormat> formatForWriting(std::string_view path);
+// ".n42, .spe, .csv or .txt", for messages that refuse a name.
+std::string writableExtensions();
 
 // Throws WriteError when a field cannot be written (see saveSpectrumFile). energies: the keV
 // form of the tab-separated text.

@@ -72,6 +72,8 @@ public:
     // Fits the region's peak in `spectrum`; keeps the fit (or none) with the region.
     PeakFitResult fitRegion(std::size_t index, const Spectrum& spectrum);
     const std::optional<PeakFit>& fit(std::size_t index) const { return fits_.at(index); }
+    // Forgets every fit: they described a spectrum that is gone (a new measurement).
+    void clearFits() { fits_.assign(regions_.size(), std::nullopt); }
     // The figures of every region in `spectrum`.
     std::vector<RegionFigures> figures(const Spectrum& spectrum,
                                        std::optional<double> liveSeconds) const;

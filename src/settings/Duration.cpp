@@ -43,6 +43,10 @@ std::string formatClock(double seconds) {
     return text;
 }
 
+std::string formatElapsed(double seconds) {
+    return formatClock(std::isfinite(seconds) ? std::round(seconds * 1000.0) / 1000.0 : seconds);
+}
+
 std::optional<double> tryParseDuration(std::string_view text) {
     text = trimmed(text);
     std::vector<std::string_view> parts;

@@ -108,4 +108,38 @@ void CountAxis::drawLogGrid(Canvas& canvas, int leftMargin, std::uint32_t low, i
     }
 }
 
+std::vector<double> CountAxis::readableLogTicks() const {
+    std::vector<double> ticks;
+    const auto inWindow = [&](double v) { return v >= bottom_ && v <= top_; };
+    const int lowest = std::max(static_cast<int>(std::floor(std::log10(bottom_))), 0);
+    const int highest = std::min(static_cast<int>(std::floor(std::log10(top_))), 9);
+    int decades = 0;
+    for (int k = lowest; k <= highest; ++k)
+        decades += inWindow(std::pow(10.0, k)) ? 1 : 0;
+    for (int k = lowest; k <= highest; ++k) {
+        for (const double m : {1.0, 2.0, 5.0}) {
+            const double v = m * std::pow(10.0, k);
+            if (inWindow(v) && (m == 1.0 || decades < 2))
+                ticks.push_back(v);
+        }
+    }
+    if (ticks.empty())
+        ticks.push_back(static_cast<double>(low_));
+    return ticks;
+}
+
+std::vector<double> CountAxis::logMinorTicks() const {
+    std::vector<double> ticks;
+    const int lowest = std::max(static_cast<int>(std::floor(std::log10(bottom_))), 0);
+    const int highest = std::min(static_cast<int>(std::floor(std::log10(top_))), 9);
+    for (int k = lowest; k <= highest; ++k) {
+        for (int m = 2; m <= 9; ++m) {
+            const double v = m * std::pow(10.0, k);
+            if (v >= bottom_ && v <= top_)
+                ticks.push_back(v);
+        }
+    }
+    return ticks;
+}
+
 } // namespace tarvio

@@ -9,6 +9,7 @@
 #include "views/Canvas.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace tarvio {
 
@@ -44,6 +45,12 @@ public:
     // Labels sit labelGap below their lines; ticks are tickLength long.
     void drawLogGrid(Canvas& canvas, int leftMargin, std::uint32_t low, int labelGap,
                      int tickLength) const;
+    // The counts the readable look labels on a logarithmic axis, from the bottom up: every
+    // power of ten in the window, and 2 and 5 times them as well while fewer than two powers
+    // of ten fall inside; the window's low count when nothing else does.
+    std::vector<double> readableLogTicks() const;
+    // The multiples 2 to 9 of the powers of ten within the window, for short ticks.
+    std::vector<double> logMinorTicks() const;
 
 private:
     bool logarithmic_ = false;

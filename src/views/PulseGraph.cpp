@@ -13,7 +13,7 @@ namespace tarvio {
 using namespace graph_colours;
 
 namespace {
-constexpr double FullRange = 4096; // axis value of the top of the converter range
+constexpr double FullRange = FullScaleSteps; // axis value of the top of the converter range
 }
 
 void PulseGraph::draw(const PulseBuffer& pulse, double thresholdVolts, bool inverted,
@@ -36,6 +36,10 @@ void PulseGraph::draw(const PulseBuffer& pulse, double thresholdVolts, bool inve
         const double oldLow = low;
         low = FullRange - high;
         high = FullRange - oldLow;
+    }
+    if (readableAxes) {
+        drawReadable(pulse, count, low, high, thresholdVolts, inverted);
+        return;
     }
     const double range = high - low;
     const double yScale = H / (range == 0 ? 1.0 : range);

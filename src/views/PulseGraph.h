@@ -11,7 +11,8 @@
 namespace tarvio {
 
 // One converter step: 4096 steps make 2.5 V.
-inline constexpr double VoltsPerStep = 2.5 / 4096;
+inline constexpr double FullScaleSteps = 4096;
+inline constexpr double VoltsPerStep = 2.5 / FullScaleSteps;
 
 class PulseGraph {
 public:
@@ -25,8 +26,15 @@ public:
 
     std::uint32_t divisions = 5;
     double autoMargin = 1.5; // widening factor of the automatic vertical range
+    // The readable look (PulseGraphAxes.cpp): round ticks in samples and volts, labels in
+    // margins beside the plot, axis titles with units. Off: the look it has always had.
+    bool readableAxes = false;
 
 private:
+    // The vertical range runs from low to high converter steps (inverted already applied).
+    void drawReadable(const PulseBuffer& pulse, std::uint32_t count, double low, double high,
+                      double thresholdVolts, bool inverted);
+
     Canvas& image_;
 };
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <tuple>
+#include <utility>
 
 namespace tarvio {
 
@@ -16,6 +18,7 @@ constexpr std::array<Rgb, 4> BandColours{{
     {0, 80, 80},  // teal
     {100, 60, 0}, // brown
 }};
+constexpr Rgb FitCurve{255, 200, 0}; // amber: neither the green bars nor a band's line
 
 Rgb brighter(Rgb c) {
     const auto lift = [](std::uint8_t v) {
@@ -31,6 +34,32 @@ double backgroundAt(const RegionBand& band, double channel) {
     return std::max(0.0, *band.backgroundAtFirst * (1.0 - t) + *band.backgroundAtLast * t);
 }
 
+// The fitted model over the bars, in a colour of its own so it is not taken for the data or
+// the background line.
+void drawFitCurve(Canvas& canvas, const RegionBand& band, const ChannelColumns& columns,
+                  const CountAxis& axis, int baseRow) {
+    if (band.fitCounts.size() != static_cast<std::size_t>(band.last - band.first) + 1)
+        return;
+    if (band.last < columns.first || band.first >= columns.last)
+        return;
+    canvas.setPen(FitCurve, PenStyle::Solid);
+    const std::uint32_t from = std::max(band.first, columns.first);
+    const std::uint32_t to = std::min(band.last, columns.last - 1);
+    // At the middle of each channel's columns, so the curve's top sits over the peak's bars.
+    const auto point = [&](std::uint32_t c) {
+        const int x = columns.column(c + 0.5);
+        const int y = std::min(axis.rowOfCount(band.fitCounts[c - band.first]), baseRow);
+        return std::pair{x, y};
+    };
+    auto [x, y] = point(from);
+    canvas.moveTo(x, y);
+    for (std::uint32_t c = from + 1; c <= to; ++c) {
+        std::tie(x, y) = point(c);
+        canvas.lineTo(x, y);
+    }
+    canvas.lineTo(x + 1, y);
+}
+
 } // namespace
 
 Rgb regionBandColour(std::size_t index) {
@@ -42,7 +71,7 @@ int ChannelColumns::column(double channel) const {
 }
 
 void drawRegionBands(Canvas& canvas, const std::vector<RegionBand>& bands,
-                     const ChannelColumns& columns, int baseRow) {
+                     const ChannelColumns& columns, int baseRow, int topRow) {
     for (const RegionBand& band : bands) {
         if (band.last < columns.first || band.first >= columns.last)
             continue;
@@ -50,7 +79,7 @@ void drawRegionBands(Canvas& canvas, const std::vector<RegionBand>& bands,
         // At least one column, so a narrow region on a wide view still shows.
         const int x1 = std::max(columns.column(band.last + 1.0), x0 + 1);
         canvas.setBrush(band.selected ? brighter(band.colour) : band.colour);
-        canvas.fillRect(x0, 0, x1, baseRow);
+        canvas.fillRect(x0, topRow, x1, baseRow);
     }
 }
 
@@ -82,6 +111,8 @@ void drawRegionBackgrounds(Canvas& canvas, const std::vector<RegionBand>& bands,
         // The end point itself, which a line leaves out.
         canvas.lineTo(x + 1, y);
     }
+    for (const RegionBand& band : bands)
+        drawFitCurve(canvas, band, columns, axis, baseRow);
 }
 
 } // namespace tarvio

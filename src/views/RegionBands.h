@@ -20,6 +20,8 @@ struct RegionBand {
     std::optional<double> backgroundAtFirst;
     std::optional<double> backgroundAtLast;
     bool selected = false; // drawn brighter
+    // A fitted peak's model counts per channel from `first` to `last`; empty: no fit.
+    std::vector<double> fitCounts;
 };
 
 // The band colours, one per region in turn: dark enough for green bars to stand out.
@@ -36,11 +38,12 @@ struct ChannelColumns {
     int column(double channel) const;
 };
 
-// Behind the grid and bars: one band per region, over the plot's height down to the base.
+// Behind the grid and bars: one band per region, over the plot's height (from topRow) down
+// to the base.
 void drawRegionBands(Canvas& canvas, const std::vector<RegionBand>& bands,
-                     const ChannelColumns& columns, int baseRow);
+                     const ChannelColumns& columns, int baseRow, int topRow = 0);
 // Over the bars: each region's background line, channel by channel, so that it follows a
-// logarithmic axis too.
+// logarithmic axis too, and a fitted peak's curve where there is one.
 void drawRegionBackgrounds(Canvas& canvas, const std::vector<RegionBand>& bands,
                            const ChannelColumns& columns, const CountAxis& axis, int baseRow);
 

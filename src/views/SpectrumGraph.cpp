@@ -46,6 +46,7 @@ int SpectrumGraph::scaled(int layoutPixels) const {
 void SpectrumGraph::adoptPixelRatio() {
     leftMargin_ = static_cast<std::uint32_t>(scaled(Margin));
     bottomMargin_ = leftMargin_;
+    topMargin_ = 0;
 }
 
 int SpectrumGraph::plotWidth() const {
@@ -53,7 +54,7 @@ int SpectrumGraph::plotWidth() const {
 }
 
 int SpectrumGraph::plotHeight() const {
-    return std::max(image_.height() - static_cast<int>(bottomMargin_), 1);
+    return std::max(image_.height() - static_cast<int>(bottomMargin_ + topMargin_), 1);
 }
 
 void SpectrumGraph::setCursorChannel(int channel) {
@@ -80,6 +81,8 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
     spectrumMax_ = autoTop(spectrum);
     const std::uint32_t top = high == AutoCount ? spectrumMax_ : high;
     adoptPixelRatio();
+    if (readableAxes_)
+        fitReadableMargins(low, top);
 
     const int W = image_.width();
     const int H = image_.height();
@@ -99,7 +102,7 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
     countAxis_ = logScale_ ? CountAxis::logarithmic(base, PH, low, top, high == AutoCount)
                            : CountAxis::linear(base, low, yScale_);
     const ChannelColumns columns{left, first, last, xScale_};
-    drawRegionBands(image_, bands_, columns, base);
+    drawRegionBands(image_, bands_, columns, base, static_cast<int>(topMargin_));
 
     image_.setPen(Grid, PenStyle::Dotted);
     image_.setFontColor(LabelText);
@@ -115,37 +118,43 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
     const std::optional<EnergyCalibration>& energy = calibration_;
     const bool energyLabels = calibrated_ && energy.has_value();
 
-    // Loop counters are 64-bit: a step added to a value near the top of the 32-bit range
-    // must end the loop, not wrap around and start it again.
-    std::string label;
-    for (std::uint64_t k = channelStep; k <= channels; k += channelStep) {
-        const int x = toPixel(left + k * xScale_);
-        image_.moveTo(x, 0);
-        image_.lineTo(x, H);
-        label.clear();
-        if (energyLabels)
-            appendFixed(label, energy->energy(static_cast<double>(first + k)), 1);
+    if (readableAxes_) {
+        drawReadableAxes(first, last, low, countRange,
+                         energyLabels ? energy : std::optional<EnergyCalibration>());
+    } else {
+        // Loop counters are 64-bit: a step added to a value near the top of the 32-bit range
+        // must end the loop, not wrap around and start it again.
+        std::string label;
+        for (std::uint64_t k = channelStep; k <= channels; k += channelStep) {
+            const int x = toPixel(left + k * xScale_);
+            image_.moveTo(x, 0);
+            image_.lineTo(x, H);
+            label.clear();
+            if (energyLabels)
+                appendFixed(label, energy->energy(static_cast<double>(first + k)), 1);
+            else
+                appendDecimal(label, static_cast<std::int64_t>(first + k));
+            const TextSize size = image_.textExtent(label);
+            image_.textOut(x - gap - size.width, H - size.height, label);
+        }
+        if (logScale_)
+            countAxis_.drawLogGrid(image_, left, low, gap, scaled(MinorTickLength));
         else
-            appendDecimal(label, static_cast<std::int64_t>(first + k));
-        const TextSize size = image_.textExtent(label);
-        image_.textOut(x - gap - size.width, H - size.height, label);
-    }
-    if (logScale_)
-        countAxis_.drawLogGrid(image_, left, low, gap, scaled(MinorTickLength));
-    else
-        drawLinearCountGrid(countRange, low);
+            drawLinearCountGrid(countRange, low);
 
-    image_.setPen(Grid, PenStyle::Solid);
-    image_.moveTo(left, 0);
-    image_.lineTo(left, H);
-    image_.moveTo(0, base);
-    image_.lineTo(W, base);
+        image_.setPen(Grid, PenStyle::Solid);
+        image_.moveTo(left, 0);
+        image_.lineTo(left, H);
+        image_.moveTo(0, base);
+        image_.lineTo(W, base);
+    }
 
     image_.setPen(Green, PenStyle::Solid);
     drawBars(spectrum, first, channels, low);
     drawReference(first, channels, low);
     drawRegionBackgrounds(image_, bands_, columns, countAxis_, base);
     drawPeakOverlay(spectrum, first, last, low);
+    drawDifferenceMark();
 
     image_.setPen(Red, PenStyle::Solid);
     cursorValue_ = spectrum.counts[static_cast<std::size_t>(cursorChannel_)];
@@ -154,7 +163,7 @@ void SpectrumGraph::drawRange(const Spectrum& live, std::uint32_t first, std::ui
         const int xc = toPixel(left + (cursor - first) * xScale_);
         // A count below the window puts the marker far above the image, out of sight.
         const int yc = countAxis_.row(cursorValue_);
-        image_.moveTo(xc, 0);
+        image_.moveTo(xc, static_cast<int>(topMargin_));
         image_.lineTo(xc, base);
         const int r = scaled(CursorMarkRadius);
         image_.ellipse(xc - r, yc - r, xc + r, yc + r);

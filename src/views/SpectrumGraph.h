@@ -59,10 +59,18 @@ public:
 
     void setBarDrawing(BarDrawing mode) { barDrawing_ = mode; }
 
+    // The readable look (SpectrumGraphAxes.cpp): round 1-2-5 ticks, labels in margins sized to
+    // their text and clear of the axes, axis titles with units. Off, the graph keeps the look
+    // it has always had. Takes effect at the next draw.
+    void setReadableAxes(bool readable) { readableAxes_ = readable; }
+    bool readableAxes() const { return readableAxes_; }
+
     // A reference spectrum, already scaled to the live one: drawn over the bars as a line, or
     // (subtract) taken off them, never below zero. Empty: none.
     void setReference(std::vector<double> scaled, bool subtract);
     bool hasReference() const { return !reference_.empty(); }
+    // Whether the bars show the live spectrum less the reference.
+    bool showsDifference() const { return !reference_.empty() && subtractReference_; }
 
     // Counts on a logarithmic axis (see CountAxis); the window, zoom and scrolling stay in
     // counts as on the linear axis.
@@ -96,6 +104,7 @@ public:
     std::uint32_t spectrumMax() const { return spectrumMax_; }
     std::uint32_t leftMargin() const { return leftMargin_; }
     std::uint32_t bottomMargin() const { return bottomMargin_; }
+    std::uint32_t topMargin() const { return topMargin_; } // 0 but in the readable look
 
 private:
     // Layout pixels in image pixels, at least 1.
@@ -113,7 +122,13 @@ private:
     void drawReference(std::uint32_t first, std::uint32_t width, std::uint32_t low);
     void drawPeakOverlay(const Spectrum& spectrum, std::uint32_t first, std::uint32_t last,
                          std::uint32_t low);
+    // While the reference is subtracted: a mark that the bars are a difference.
+    void drawDifferenceMark();
     void drawLinearCountGrid(std::uint32_t countRange, std::uint32_t low);
+    // The readable look: margins for labels up to `top`, then ticks, labels and titles.
+    void fitReadableMargins(std::uint32_t low, std::uint32_t top);
+    void drawReadableAxes(std::uint32_t first, std::uint32_t last, std::uint32_t low,
+                          std::uint32_t countRange, const std::optional<EnergyCalibration>& energy);
 
     Canvas& image_;
     double xScale_;
@@ -129,6 +144,8 @@ private:
     bool cursorVisible_ = false;
     std::uint32_t leftMargin_ = 15;
     std::uint32_t bottomMargin_ = 15;
+    std::uint32_t topMargin_ = 0;
+    bool readableAxes_ = false;
     BarDrawing barDrawing_ = BarDrawing::TallestPerColumn;
     std::vector<double> reference_;
     bool subtractReference_ = false;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 #include <utility>
 
 namespace tarvio {
@@ -71,6 +72,20 @@ void SpectrumGraph::drawReference(std::uint32_t first, std::uint32_t width, std:
     point(column, tallest);
     // lineTo leaves out its end point; draw it.
     image_.lineTo(column + 1, y(tallest));
+}
+
+void SpectrumGraph::drawDifferenceMark() {
+    if (reference_.empty() || !subtractReference_)
+        return;
+    // What the bars show is not what was measured: say so where the eye starts, in the
+    // reference's colour.
+    constexpr std::string_view mark = "difference: live - reference";
+    const TextSize size = image_.textExtent(mark);
+    const int gap = scaled(4);
+    image_.setFontColor(graph_colours::Reference);
+    image_.setBrush(graph_colours::Background);
+    image_.textOut(std::max(image_.width() - gap - size.width, static_cast<int>(leftMargin_)),
+                   static_cast<int>(topMargin_) + gap, mark);
 }
 
 } // namespace tarvio

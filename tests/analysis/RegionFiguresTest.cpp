@@ -130,6 +130,17 @@ TEST(PeakFit, regionsWithoutAFittablePeak_areRefusedWithAReason) {
     ASSERT_TRUE(r.fit) << r.error;
     EXPECT_NEAR(r.fit->centroid.value, 4080.0, 4 * r.fit->centroid.uncertainty);
     EXPECT_GT(r.fit->degreesOfFreedom, 0);
+
+    // The curve drawn over the spectrum is the fitted model: over the region it holds the
+    // counts the fit accounts for, peak and background.
+    double model = 0.0;
+    double counts = 0.0;
+    for (std::uint32_t c = 4060; c <= 4095; ++c) {
+        model += fittedCounts(*r.fit, c);
+        counts += atEnd.counts[c];
+    }
+    EXPECT_NEAR(model, counts, 3 * std::sqrt(counts));
+    EXPECT_GT(fittedCounts(*r.fit, 4080), 10 * fittedCounts(*r.fit, 4062));
 }
 
 TEST(RegionFigures, randomRegionsOnRandomSpectra_neverGiveNaN) {

@@ -139,13 +139,17 @@ protected:
 };
 
 TEST_F(PresetsDialog, eachFieldChecked_warningNamesTheFieldAndNothingIsTaken) {
+    // A wrong time names the forms a time may take.
+    const std::string forms = " Type a time above 0 in seconds (90 or 1.5) or as h:mm:ss (1:30 "
+                              "or 2:00:00), or leave it empty for no preset.";
     const struct {
-        const char *real, *live, *counts, *message;
+        const char *real, *live, *counts;
+        std::string message;
     } bad[] = {
-        {"abc", "", "", "Invalid value in Real time field."},
-        {"0", "", "", "Invalid value in Real time field."},
-        {"1:75", "", "", "Invalid value in Real time field."},
-        {"", "-3", "", "Invalid value in Live time field."},
+        {"abc", "", "", "Invalid value in Real time field." + forms},
+        {"0", "", "", "Invalid value in Real time field." + forms},
+        {"1:75", "", "", "Invalid value in Real time field." + forms},
+        {"", "-3", "", "Invalid value in Live time field." + forms},
         {"", "", "1.5", "Invalid value in Counts field."},
         {"", "", "0", "Invalid value in Counts field."},
         {"10", "5", "lots", "Invalid value in Counts field."},
@@ -157,7 +161,7 @@ TEST_F(PresetsDialog, eachFieldChecked_warningNamesTheFieldAndNothingIsTaken) {
         ASSERT_EQ(recorder.boxes.size(), 1u);
         EXPECT_EQ(recorder.boxes[0].icon, BoxIcon::Warning);
         EXPECT_EQ(recorder.boxes[0].caption, "Error");
-        EXPECT_EQ(recorder.boxes[0].text, b.message);
+        EXPECT_EQ(recorder.boxes[0].text, QString::fromStdString(b.message));
         EXPECT_FALSE(presets.any());
     }
 }

@@ -210,3 +210,18 @@ TEST(Acquire, noInterface_exitsThree) {
         << other.err;
     EXPECT_FALSE(std::filesystem::exists(cli.file("a.n42")));
 }
+
+// Without pacing the clocks time this computer: the file calls the times unknown and the
+// operator hears why.
+TEST(Acquire, fastSimulator_timesMarkedNotMeasured) {
+    CliRunner cli;
+    const std::string output = cli.file("fast.n42");
+    const CliResult result =
+        cli.run({"acquire", "--simulate", "--fast", "--counts", "200", "--output", output});
+    ASSERT_EQ(result.status, 0) << result.err;
+    const MeasuredSpectrum spectrum = readBack(output);
+    EXPECT_EQ(spectrum.totalCounts(), 200u);
+    EXPECT_FALSE(spectrum.measurement.realSeconds);
+    EXPECT_FALSE(spectrum.measurement.liveSeconds);
+    EXPECT_NE(result.err.find("not the simulated source"), std::string::npos) << result.err;
+}

@@ -54,6 +54,31 @@ TEST(Analyze, knownPeak_centroidAreaRateAndEnergy_asTableAndJson) {
     EXPECT_NE(table.out.find("note: No net peak"), std::string::npos) << table.out;
 }
 
+// FWHM over the centroid channel is no resolution (channel 0 is not 0 keV): only a file with
+// an energy axis gives one, from keV.
+TEST(Analyze, resolution_onlyOnAnEnergyAxis) {
+    CliRunner cli;
+    const std::string calibrated = cli.file("peak.n42");
+    ASSERT_TRUE(saveSpectrumFile(calibrated, knownPeak(), FileFormat::N42));
+    MeasuredSpectrum channelsOnly = knownPeak();
+    channelsOnly.calibration.reset();
+    const std::string uncalibrated = cli.file("channels.n42");
+    ASSERT_TRUE(saveSpectrumFile(uncalibrated, channelsOnly, FileFormat::N42));
+
+    const CliResult keV = cli.run({"analyze", calibrated, "--roi", "370:425", "--json"});
+    ASSERT_EQ(keV.status, 0) << keV.err;
+    const auto region = nlohmann::json::parse(keV.out)["regions"].at(0);
+    // 4 x 2.3548 x 0.2 keV over 59.5 keV.
+    EXPECT_NEAR(region["keV"]["resolution_percent"].get<double>(), 3.17, 0.1);
+    EXPECT_FALSE(region.contains("resolution_percent"));
+
+    const CliResult channels = cli.run({"analyze", uncalibrated, "--roi", "370:425"});
+    ASSERT_EQ(channels.status, 0) << channels.err;
+    EXPECT_EQ(channels.out.find("resolution"), std::string::npos) << channels.out;
+    const CliResult table = cli.run({"analyze", calibrated, "--roi", "370:425"});
+    EXPECT_NE(table.out.find("resolution%"), std::string::npos) << table.out;
+}
+
 TEST(Analyze, inputThatCannotBeRead_exitsSixNamingFileAndWhere) {
     CliRunner cli;
     const std::string broken = cli.file("broken.csv");

@@ -1,11 +1,15 @@
 // What tarvio2-cli makes of its command line before it touches an interface or a file.
 
 #include "CliTestSupport.h"
+#include "cli/AcquireCommand.h"
 #include "cli/AcquireProgress.h"
 #include "cli/AcquireRun.h"
 #include "cli/CliSettings.h"
 #include "cli/RegionArgument.h"
+#include "records/ProgramVersion.h"
 #include "settings/Duration.h"
+
+#include <CLI/CLI.hpp>
 
 #include <gtest/gtest.h>
 
@@ -135,4 +139,49 @@ TEST(CommandLine, settingsCalibration_isTheOneTheWindowShows) {
 
     writeText(file, points + "[EnergyCalibration]\nActive=0\nModel=Line\nC0=-1\nC1=0.25\nC2=0\n");
     EXPECT_DOUBLE_EQ(loadCliSettings(file).calibration()->coefficients[1], 0.2);
+}
+
+// What someone new to the program types: a bias far beyond the limits, a name that promises
+// a format nothing writes, the time forms of the presets dialog, --version.
+TEST(CommandLine, newcomersInput_refusedWithExitTwoOrReadAsTheWindowReadsIt) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;
+    };
+    const Case refusals[] = {
+        {{"acquire", "--simulate", "--bias", "500", "--output", "x.n42"},
+         "--bias: 500 V lies outside 16 to 71 V"},
+        {{"acquire", "--simulate", "--bias", "15", "--output", "x.n42"}, "15 V lies outside"},
+        {{"acquire", "--simulate", "--output", "x.tsv"}, "use .n42, .spe, .csv or .txt"},
+        {{"convert", "a.n42", "b.dat"}, "use .n42, .spe, .csv or .txt"},
+        {{"acquire", "--simulate", "--live-time", "1:60", "--output", "x.n42"},
+         "'1:60' is not a time above 0 (seconds, m:ss or h:mm:ss)"},
+    };
+    for (const Case& c : refusals) {
+        CliRunner cli;
+        const CliResult result = cli.run(c.args);
+        EXPECT_EQ(result.status, 2) << c.args[2];
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+        EXPECT_EQ(cli.simulator, nullptr) << c.args[2] << ": an interface was set up";
+    }
+
+    CliRunner cli;
+    const CliResult version = cli.run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "tarvio2-cli " + std::string(programVersion()) + "\n");
+
+    const std::pair<const char*, double> times[] = {
+        {"90", 90.0}, {"2.5", 2.5}, {"1:30", 90.0}, {"1:00:00", 3600.0}, {"0:00:00.5", 0.5}};
+    for (const auto& [text, seconds] : times) {
+        CLI::App app;
+        AcquireOptions options;
+        addAcquireCommand(app, options);
+        app.parse("acquire --simulate --output x.n42 --real-time " + std::string(text) +
+                      " --live-time " + text,
+                  false);
+        std::vector<std::string> notes;
+        const AcquirePlan plan = planAcquisition(options, loadCliSettings(cli.settingsFile), notes);
+        EXPECT_EQ(plan.limits.realSeconds, seconds) << text;
+        EXPECT_EQ(plan.limits.liveSeconds, seconds) << text;
+    }
 }

@@ -113,6 +113,15 @@ TEST(FormatRoundTrip, fieldsAreWrittenAsOtherProgramsExpectThem) {
     EXPECT_EQ(spectrumFileText(bare, FileFormat::Spe).find("$MCA_CAL:"), std::string::npos);
     EXPECT_NE(spectrumFileText(bare, FileFormat::Csv).find("\r\n0,,0\r\n1,,3\r\n"),
               std::string::npos);
+    // Without a title the SPE identification line names the interface, and reads back as no
+    // title.
+    MeasuredSpectrum untitled = fullSample();
+    untitled.title.clear();
+    const std::string untitledSpe = spectrumFileText(untitled, FileFormat::Spe);
+    EXPECT_EQ(untitledSpe.rfind("$SPEC_ID:\r\nMedipix2 ver 2.0 simulated: SIM0001\r\n", 0), 0u);
+    const ReadResult untitledRead = readSpectrumText(untitledSpe, FileFormat::Spe, "u.spe");
+    ASSERT_TRUE(untitledRead) << untitledRead.error;
+    EXPECT_EQ(untitledRead.spectrum->title, "");
     // SPE is CR LF throughout.
     const std::string spe = spectrumFileText(fullSample(), FileFormat::Spe);
     for (std::size_t i = spe.find('\n'); i != std::string::npos; i = spe.find('\n', i + 1))

@@ -50,6 +50,15 @@ rules=("$prefix"/lib/udev/rules.d/*.rules)
 [[ ${#rules[@]} -eq 1 && -f ${rules[0]} ]] || fail "expected one udev rule, found: ${rules[*]}"
 grep -q '0403' "${rules[0]}" || fail "the udev rule does not name FTDI's vendor id"
 
+# Both programs answer --version and --help at the terminal, without a display.
+[[ $(env -u DISPLAY "$prefix/bin/tarvio2" --version) == "tarvio2 $version" ]] ||
+    fail "tarvio2 --version: $(env -u DISPLAY "$prefix/bin/tarvio2" --version 2>&1)"
+env -u DISPLAY "$prefix/bin/tarvio2" --help | grep -q '^Usage: tarvio2' || fail "tarvio2 --help"
+if [[ -x $prefix/bin/tarvio2-cli ]]; then
+    [[ $("$prefix/bin/tarvio2-cli" --version) == "tarvio2-cli $version" ]] ||
+        fail "tarvio2-cli --version: $("$prefix/bin/tarvio2-cli" --version 2>&1)"
+fi
+
 desktop=$share/applications/$app_id.desktop
 desktop-file-validate "$desktop" || fail "desktop-file-validate"
 appstreamcli validate --no-net "$share/metainfo/$app_id.metainfo.xml" >/dev/null ||

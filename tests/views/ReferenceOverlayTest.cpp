@@ -98,10 +98,13 @@ TEST(ReferenceOverlay, graphDrawsTheReferenceOverTheBars_orTheNetBarsWhenSubtrac
     EXPECT_EQ(g.graph.cursorValue(), 30u);
     EXPECT_EQ(g.graph.spectrumMax(), 30u);
     EXPECT_EQ(live.counts[100], 40u); // the live record is the caller's, untouched
+    // The subtracted view says what it shows.
+    EXPECT_NE(g.canvas.findText("difference: live - reference"), nullptr);
 
     g.canvas.clear();
     g.graph.setReference({}, false);
     g.graph.draw(live);
+    EXPECT_EQ(g.canvas.findText("difference: live - reference"), nullptr);
     EXPECT_FALSE(g.graph.hasReference());
     EXPECT_TRUE(g.canvas.linesOf(Reference).empty());
     EXPECT_EQ(g.graph.spectrumMax(), 40u);

@@ -121,7 +121,7 @@ TEST(SpectrumGraphRegions, bandsBehindBarsAndBackgroundLineOverThem) {
     for (std::uint32_t c = 1000; c < 1100; ++c)
         s.counts[c] = 50;
     s.maxCount = 100;
-    RegionBand band{1000, 1099, regionBandColour(0), 20.0, 40.0, false};
+    RegionBand band{1000, 1099, regionBandColour(0), 20.0, 40.0, false, {}};
     g.graph.setRegionBands({band});
     g.graph.drawRange(s, 900, 1200, 0, 100);
 
@@ -148,6 +148,24 @@ TEST(SpectrumGraphRegions, bandsBehindBarsAndBackgroundLineOverThem) {
     // 40 counts of 100 at the region's last channel: row 258 - 40 * 2.58.
     EXPECT_EQ(last.y1, static_cast<int>(Base - 40 * 2.58));
     EXPECT_EQ(last.x1, column(1099));
+
+    // A fitted peak's curve follows its model over the bars, its top over the peak.
+    RegionBand fitted = band;
+    for (std::uint32_t c = 1000; c <= 1099; ++c)
+        fitted.fitCounts.push_back(30.0 + 60.0 * std::exp(-0.5 * std::pow((c - 1050.0) / 4.0, 2)));
+    g.canvas.clear();
+    g.graph.setRegionBands({fitted});
+    g.graph.drawRange(s, 900, 1200, 0, 100);
+    int top = Base;
+    int topColumn = 0;
+    for (const CanvasOp& op : g.canvas.lines())
+        if (op.colour == Rgb{255, 200, 0} && op.y2 < top) {
+            top = op.y2;
+            topColumn = op.x2;
+        }
+    EXPECT_EQ(top, static_cast<int>(Base - 90 * 2.58));
+    EXPECT_EQ(topColumn, column(1050.5));
+    g.graph.setRegionBands({band});
 
     // Out of the window: nothing of the band.
     g.canvas.clear();
