@@ -63,18 +63,6 @@ CLI::Validator quiet(CLI::Validator validator) {
     return validator;
 }
 
-// A number above zero, with a message that says so.
-CLI::Validator positive() {
-    return CLI::Validator(
-        [](std::string& text) -> std::string {
-            double value = 0.0;
-            return CLI::detail::lexical_cast(text, value) && value > 0.0
-                       ? std::string()
-                       : "'" + text + "' is not a number above 0";
-        },
-        "");
-}
-
 // A time above zero in the forms the presets dialog takes: seconds, m:ss or h:mm:ss. The
 // text becomes the plain seconds the option then reads.
 CLI::Validator duration() {

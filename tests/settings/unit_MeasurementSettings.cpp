@@ -94,7 +94,7 @@ TEST_F(MeasurementSettingsFile, handWrittenValues_badOnesAreNoPreset) {
         double extraSeconds;
     } cases[] = {
         {"[Presets]\nRealTime=1,5\nLiveTime=2.5\nCounts=0x10\n[DeadTime]\nExtraPerPulseUs=12\n",
-         {1.5, 2.5, 16},
+         {1.5, 2.5, 16, std::nullopt},
          12e-6},
         {"[Presets]\nRealTime=0\nLiveTime=\nCounts=0\n", {}, 0.0},
         {"[Presets]\nRealTime=-1\nLiveTime=abc\nCounts=-5\n[DeadTime]\nExtraPerPulseUs=-3\n",
