@@ -1,5 +1,7 @@
 #include "analysis/MultipletFit.h"
 
+#include "analysis/GaussianShare.h"
+
 #include <Eigen/Dense>
 #include <unsupported/Eigen/LevenbergMarquardt>
 
@@ -15,21 +17,8 @@ namespace {
 enum : int { Level, Slope, Scale, FirstPeak };
 constexpr int PerPeak = 2;
 
-constexpr double InvSqrt2 = 0.70710678118654752440;
-constexpr double InvSqrt2Pi = 0.39894228040143267794;
-
-double density(double u) {
-    return InvSqrt2Pi * std::exp(-0.5 * u * u);
-}
-
-// Share of a unit Gaussian between lo and hi, accurate far out in either tail.
-double share(double lo, double hi) {
-    if (lo >= 0.0)
-        return 0.5 * (std::erfc(lo * InvSqrt2) - std::erfc(hi * InvSqrt2));
-    if (hi <= 0.0)
-        return 0.5 * (std::erfc(-hi * InvSqrt2) - std::erfc(-lo * InvSqrt2));
-    return 0.5 * (std::erf(hi * InvSqrt2) - std::erf(lo * InvSqrt2));
-}
+using gaussian::density;
+using gaussian::share;
 
 class Model : public Eigen::DenseFunctor<double> {
 public:

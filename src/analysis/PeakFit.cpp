@@ -1,5 +1,6 @@
 #include "analysis/PeakFit.h"
 
+#include "analysis/GaussianShare.h"
 #include "analysis/RegionFigures.h"
 
 #include <Eigen/Dense>
@@ -15,21 +16,8 @@ namespace {
 
 enum Parameter { Area, Mean, Sigma, Level, Slope, ParameterCount };
 
-constexpr double InvSqrt2 = 0.70710678118654752440;
-constexpr double InvSqrt2Pi = 0.39894228040143267794;
-
-double density(double u) {
-    return InvSqrt2Pi * std::exp(-0.5 * u * u);
-}
-
-// Share of a unit Gaussian between lo and hi, accurate far out in either tail too.
-double share(double lo, double hi) {
-    if (lo >= 0.0)
-        return 0.5 * (std::erfc(lo * InvSqrt2) - std::erfc(hi * InvSqrt2));
-    if (hi <= 0.0)
-        return 0.5 * (std::erfc(-hi * InvSqrt2) - std::erfc(-lo * InvSqrt2));
-    return 0.5 * (std::erf(hi * InvSqrt2) - std::erf(lo * InvSqrt2));
-}
+using gaussian::density;
+using gaussian::share;
 
 // Counts of the model in one channel and their derivatives by the five parameters.
 struct ModelPoint {

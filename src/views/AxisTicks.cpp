@@ -1,6 +1,7 @@
 #include "views/AxisTicks.h"
 
 #include "records/TextFormat.h"
+#include "views/GraphColours.h"
 
 #include <algorithm>
 #include <cmath>
@@ -90,6 +91,28 @@ void drawLabelsBeside(Canvas& canvas, const std::vector<TickLabel>& labels, int 
         previousTop = y;
         previousBottom = y + size.height;
         any = true;
+    }
+}
+
+void drawGridAndTicks(Canvas& canvas, const std::vector<TickLabel>& xLabels,
+                      const std::vector<TickLabel>& yLabels, const PlotBox& plot, int tick) {
+    canvas.setPen(graph_colours::Grid, PenStyle::Dotted);
+    for (const TickLabel& label : xLabels) {
+        canvas.moveTo(label.position, plot.top);
+        canvas.lineTo(label.position, plot.bottom);
+    }
+    for (const TickLabel& label : yLabels) {
+        canvas.moveTo(plot.left, label.position);
+        canvas.lineTo(plot.right, label.position);
+    }
+    canvas.setPen(graph_colours::Grid, PenStyle::Solid);
+    for (const TickLabel& label : xLabels) {
+        canvas.moveTo(label.position, plot.bottom);
+        canvas.lineTo(label.position, plot.bottom + tick);
+    }
+    for (const TickLabel& label : yLabels) {
+        canvas.moveTo(plot.left - tick, label.position);
+        canvas.lineTo(plot.left, label.position);
     }
 }
 

@@ -52,6 +52,18 @@ void drawLabelsUnder(Canvas& canvas, const std::vector<TickLabel>& labels, int t
 // kept within [minY, maxY); a label closer than `gap` to the one drawn before is left out.
 void drawLabelsBeside(Canvas& canvas, const std::vector<TickLabel>& labels, int right, int minY,
                       int maxY, int gap);
+// The inside of a graph's plot, in pixels: left and top included, right and bottom (the
+// horizontal axis's row) the far edges.
+struct PlotBox {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+// Dotted grid lines across the plot at every label, and solid ticks of `tick` pixels out
+// into the margins below and left of it.
+void drawGridAndTicks(Canvas& canvas, const std::vector<TickLabel>& xLabels,
+                      const std::vector<TickLabel>& yLabels, const PlotBox& plot, int tick);
 // Whether labels centred on their positions would overlap (or come closer than gap).
 bool labelsCrowd(Canvas& canvas, const std::vector<TickLabel>& labels, int gap);
 

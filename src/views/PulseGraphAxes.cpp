@@ -71,24 +71,7 @@ void PulseGraph::drawReadable(const PulseBuffer& pulse, std::uint32_t count, dou
 
     image_.setBrush(Background);
     image_.fillRect(0, 0, W, H);
-    image_.setPen(Grid, PenStyle::Dotted);
-    for (const TickLabel& label : xLabels) {
-        image_.moveTo(label.position, plotTop);
-        image_.lineTo(label.position, base);
-    }
-    for (const TickLabel& label : yLabels) {
-        image_.moveTo(left, label.position);
-        image_.lineTo(W, label.position);
-    }
-    image_.setPen(Grid, PenStyle::Solid);
-    for (const TickLabel& label : xLabels) {
-        image_.moveTo(label.position, base);
-        image_.lineTo(label.position, base + tick);
-    }
-    for (const TickLabel& label : yLabels) {
-        image_.moveTo(left - tick, label.position);
-        image_.lineTo(left, label.position);
-    }
+    drawGridAndTicks(image_, xLabels, yLabels, PlotBox{left, plotTop, W, base}, tick);
     image_.moveTo(left, plotTop);
     image_.lineTo(left, base + 1);
     image_.moveTo(left, base);

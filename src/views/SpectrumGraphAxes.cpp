@@ -107,24 +107,7 @@ void SpectrumGraph::drawReadableAxes(std::uint32_t first, std::uint32_t last, st
     }
 
     // Grid lines within the plot, ticks in the margins.
-    image_.setPen(Grid, PenStyle::Dotted);
-    for (const TickLabel& label : xLabels) {
-        image_.moveTo(label.position, plotTop);
-        image_.lineTo(label.position, base);
-    }
-    for (const TickLabel& label : yLabels) {
-        image_.moveTo(left, label.position);
-        image_.lineTo(W, label.position);
-    }
-    image_.setPen(Grid, PenStyle::Solid);
-    for (const TickLabel& label : xLabels) {
-        image_.moveTo(label.position, base);
-        image_.lineTo(label.position, base + tick);
-    }
-    for (const TickLabel& label : yLabels) {
-        image_.moveTo(left - tick, label.position);
-        image_.lineTo(left, label.position);
-    }
+    drawGridAndTicks(image_, xLabels, yLabels, PlotBox{left, plotTop, W, base}, tick);
     if (logScale_) {
         for (const double count : countAxis_.logMinorTicks()) {
             const int y = countAxis_.rowOfCount(count);
