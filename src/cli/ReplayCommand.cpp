@@ -6,13 +6,17 @@
 #include "formats/N42Format.h"
 #include "listmode/ListFileReader.h"
 #include "listmode/Replay.h"
+#include "processing/ProcessingOptions.h"
+#include "records/PulseEvent.h"
 #include "records/AtomicFile.h"
 #include "settings/Duration.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 namespace tarvio {
 
@@ -94,6 +98,23 @@ CLI::App* addReplayCommand(CLI::App& app, ReplayOptions& options) {
                         "One spectrum per interval of this length, all in one N42 file");
     command->add_flag("--calibrated", options.calibrated,
                       "Write the .txt file in keV instead of channels");
+    const char* processing = "Another pulse processing (recordings made with --samples-too)";
+    command
+        ->add_option("--height", options.height,
+                     "Take each pulse's height again from its samples: largest or fit")
+        ->type_name("largest|fit")
+        ->group(processing);
+    command
+        ->add_option("--reject", options.reject,
+                     "With --height: pulses kept out (saturated, pileup, shape, all or none)")
+        ->type_name("LIST")
+        ->group(processing);
+    command
+        ->add_option("--tolerance", options.tolerance,
+                     "With --height: how far a pulse may stray, in noise sigmas (default 5)")
+        ->type_name("SIGMA")
+        ->check(CLI::Range(ProcessingOptions::MinTolerance, ProcessingOptions::MaxTolerance))
+        ->group(processing);
     return command;
 }
 
@@ -117,6 +138,21 @@ int runReplay(const ReplayOptions& options, const CliEnvironment& environment) {
                              "--output a .n42 name");
     }
 
+    std::optional<ProcessingOptions> processing;
+    if (options.height) {
+        processing.emplace();
+        if (!parseHeightMethod(*options.height, processing->method))
+            throw UsageError("--height: '" + *options.height +
+                             "' is not a method; use largest or fit");
+        if (options.reject && !parseRejections(*options.reject, *processing))
+            throw UsageError("--reject: '" + *options.reject +
+                             "' names no rejection; use saturated, pileup, shape, all or none");
+        if (options.tolerance)
+            processing->tolerance = *options.tolerance;
+    } else if (options.reject || options.tolerance) {
+        throw UsageError("--reject and --tolerance go with --height");
+    }
+
     std::optional<ListFileReader> reader;
     try {
         reader.emplace(options.input);
@@ -124,6 +160,34 @@ int runReplay(const ReplayOptions& options, const CliEnvironment& environment) {
         throw CommandFailure(ExitCode::InputUnreadable, error.what());
     }
     const ListFileInfo& info = reader->info();
+    if (processing && info.sampleWidth == 0)
+        throw UsageError("--height: " + options.input +
+                         " holds no raw samples (record with --samples-too to process again)");
+    // Every pulse again through the chosen processing: its height, its rejection; whether it
+    // came after a preset stays as recorded.
+    const std::unique_ptr<PulseProcessor> processor =
+        processing ? makePulseProcessor(*processing) : nullptr;
+    ReprocessEvent reprocess;
+    if (processing)
+        reprocess = [&](std::uint64_t event, double& height, std::uint32_t& flags) {
+            const std::vector<std::uint16_t> samples = reader->samples(event);
+            PulseEvent pulse;
+            pulse.samples = samples.data();
+            pulse.sampleCount = static_cast<std::uint32_t>(samples.size());
+            pulse.height = samples.empty() ? 0.0 : *std::max_element(samples.begin(), samples.end());
+            pulse.flags = flags & ~PulseRejectionMask;
+            if (processor && !samples.empty())
+                processor->process(pulse);
+            height = pulse.height;
+            flags = pulse.flags;
+        };
+    const auto described = [&](MeasuredSpectrum spectrum) {
+        if (processing) {
+            spectrum.measurement.processing = processingDescription(*processing);
+            spectrum.remarks.push_back("Pulse heights taken again from the recorded samples");
+        }
+        return spectrum;
+    };
     if (info.openedWhileWriting)
         err << options.input
             << ": still marked open for writing (its recording was killed or "
@@ -137,9 +201,9 @@ int runReplay(const ReplayOptions& options, const CliEnvironment& environment) {
 
     try {
         if (!slice) {
-            const ReplayedSpectrum replayed = replaySpectrum(*reader, range);
+            const ReplayedSpectrum replayed = replaySpectrum(*reader, range, reprocess);
             const MeasuredSpectrum spectrum =
-                toMeasured(replayed, info, options.input, "List-mode replay");
+                described(toMeasured(replayed, info, options.input, "List-mode replay"));
             if (output.energies && !spectrum.calibration)
                 throw UsageError("--calibrated: " + options.input + " has no energy calibration");
             if (const SaveResult saved = writeSpectrum(output, spectrum); !saved) {
@@ -150,12 +214,14 @@ int runReplay(const ReplayOptions& options, const CliEnvironment& environment) {
                 err << options.output << ": " << left << '\n';
             return exitStatus(ExitCode::Done);
         }
-        const std::vector<ReplayedSpectrum> slices = replaySlices(*reader, range, *slice);
+        const std::vector<ReplayedSpectrum> slices =
+            replaySlices(*reader, range, *slice, reprocess);
         std::vector<MeasuredSpectrum> measurements;
         for (std::size_t i = 0; i < slices.size(); ++i)
-            measurements.push_back(toMeasured(slices[i], info, options.input,
-                                              "Slice " + std::to_string(i + 1) + " of " +
-                                                  std::to_string(slices.size())));
+            measurements.push_back(described(toMeasured(slices[i], info, options.input,
+                                                        "Slice " + std::to_string(i + 1) +
+                                                            " of " +
+                                                            std::to_string(slices.size()))));
         if (const SaveResult saved =
                 writeFileAtomically(options.output, writeN42Measurements(measurements));
             !saved) {

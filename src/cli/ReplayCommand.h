@@ -21,6 +21,10 @@ struct ReplayOptions {
     std::string to;
     std::string slices;
     bool calibrated = false;
+    // Another pulse processing of the raw samples (a recording made with them).
+    std::optional<std::string> height; // largest or fit
+    std::optional<std::string> reject; // saturated, pileup, shape, all, none
+    std::optional<double> tolerance;
 };
 
 CLI::App* addReplayCommand(CLI::App& app, ReplayOptions& options);

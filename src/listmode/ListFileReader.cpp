@@ -194,7 +194,8 @@ void ListFileReader::forEach(const TimeRange& range,
             while (end < n && range.contains(time[end]))
                 ++end;
             if (end > i)
-                visit(ListEvents{end - i, time.data() + i, height.data() + i, flags.data() + i});
+                visit(ListEvents{end - i, first + i, time.data() + i, height.data() + i,
+                                 flags.data() + i});
             i = end;
         }
     }

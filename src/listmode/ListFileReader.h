@@ -44,6 +44,7 @@ struct TimeRange {
 // A run of consecutive events; the pointers are valid during the call only.
 struct ListEvents {
     std::size_t count = 0;
+    std::uint64_t first = 0; // the file's index of the first of them (for its samples)
     const std::int64_t* timeNs = nullptr;
     const double* height = nullptr;
     const std::uint32_t* flags = nullptr;

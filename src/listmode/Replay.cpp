@@ -10,7 +10,12 @@ namespace tarvio {
 
 namespace {
 
-void count(ReplayedSpectrum& spectrum, double height, std::uint32_t flags) {
+void count(ReplayedSpectrum& spectrum, const ListEvents& events, std::size_t i,
+           const ReprocessEvent& reprocess) {
+    double height = events.height[i];
+    std::uint32_t flags = events.flags[i];
+    if (reprocess)
+        reprocess(events.first + i, height, flags);
     ++spectrum.events;
     if (flags & PulseAfterPreset) {
         if (!(flags & PulseRejectionMask))
@@ -80,19 +85,21 @@ TimeRange clippedRange(const ListFileInfo& info, const TimeRange& range) {
     return clipped;
 }
 
-ReplayedSpectrum replaySpectrum(ListFileReader& reader, const TimeRange& range) {
+ReplayedSpectrum replaySpectrum(ListFileReader& reader, const TimeRange& range,
+                                const ReprocessEvent& reprocess) {
     const TimeRange clipped = clippedRange(reader.info(), range);
     ReplayedSpectrum spectrum = emptySpectrum(reader.info(), clipped);
     reader.forEach(clipped, [&](const ListEvents& events) {
         for (std::size_t i = 0; i < events.count; ++i)
-            count(spectrum, events.height[i], events.flags[i]);
+            count(spectrum, events, i, reprocess);
     });
     setTimes(spectrum, reader.info());
     return spectrum;
 }
 
 std::vector<ReplayedSpectrum> replaySlices(ListFileReader& reader, const TimeRange& range,
-                                           std::int64_t sliceNs) {
+                                           std::int64_t sliceNs,
+                                           const ReprocessEvent& reprocess) {
     const ListFileInfo& info = reader.info();
     const TimeRange clipped = clippedRange(info, range);
     sliceNs = std::max<std::int64_t>(sliceNs, 1);
@@ -108,7 +115,7 @@ std::vector<ReplayedSpectrum> replaySlices(ListFileReader& reader, const TimeRan
             const std::int64_t k = (events.timeNs[i] - clipped.fromNs) / sliceNs;
             const std::size_t slice =
                 std::min<std::size_t>(static_cast<std::size_t>(k), slices.size() - 1);
-            count(slices[slice], events.height[i], events.flags[i]);
+            count(slices[slice], events, i, reprocess);
         }
     });
     for (ReplayedSpectrum& slice : slices)

@@ -123,6 +123,19 @@ TEST(ReplayCommand, acquireWithListMode_replaysToTheSameSpectrum) {
     ListFileReader reader(recording);
     EXPECT_EQ(reader.info().sampleWidth, 450u);
     EXPECT_FALSE(reader.samples(0).empty());
+
+    // The raw samples processed again: every pulse counted once more, by the template fit.
+    ASSERT_EQ(run({"replay", recording, "--height", "fit", "--output", dir.file("fit.n42")}, &err),
+              0)
+        << err;
+    const ReadResult fitted = readSpectrumFile(dir.file("fit.n42"));
+    ASSERT_TRUE(fitted) << fitted.error;
+    EXPECT_EQ(fitted.spectrum->totalCounts(), 3000u);
+    EXPECT_NE(fitted.spectrum->measurement.processing.find("template fit"), std::string::npos);
+    EXPECT_NE(fitted.spectrum->counts, live.spectrum->counts);
+    ASSERT_EQ(run({"replay", recording, "--height", "parabola", "--output", dir.file("x.n42")},
+                  &err),
+              2);
 }
 
 TEST(ReplayCommand, impossibleRequestsAndUnreadableFiles_sayWhyWithTheirExitStatus) {
