@@ -33,6 +33,10 @@ CLI::App* addAnalyzeCommand(CLI::App& app, AnalyzeOptions& options) {
         "analyze", "Sum up a saved spectrum with its peaks, regions of interest and nuclides");
     command->add_option("FILE", options.file, "Spectrum file (.n42, .spe, .csv, .txt)")->required();
     command
+        ->add_option("--measurement", options.measurement,
+                     "Which measurement of an N42 file of several (1 for the first)")
+        ->check(CLI::PositiveNumber);
+    command
         ->add_option("--roi", options.regions,
                      "Region FIRST:LAST in channels, both included; repeat for more")
         ->type_name("FIRST:LAST")
@@ -73,7 +77,7 @@ CLI::App* addAnalyzeCommand(CLI::App& app, AnalyzeOptions& options) {
 
 int runAnalyze(const AnalyzeOptions& options, const CliEnvironment& environment) {
     const std::vector<Region> regions = parseRegionOptions("--roi", options.regions);
-    const MeasuredSpectrum measured = readSpectrumInput(options.file, *environment.err);
+    const MeasuredSpectrum measured = readSpectrumInput(options.file, *environment.err, options.measurement);
     const auto spectrum = toSpectrum(measured);
     if (!spectrum)
         throw CommandFailure(ExitCode::InputUnreadable,

@@ -6,6 +6,8 @@
 #include "cli/AnalyzePeaks.h"
 #include "cli/CliEnvironment.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,7 @@ namespace tarvio {
 
 struct AnalyzeOptions {
     std::string file;
+    std::optional<std::size_t> measurement; // from 1, in an N42 file of several
     std::vector<std::string> regions;
     bool fit = false;
     bool json = false;

@@ -18,23 +18,18 @@ CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options) {
         ->required();
     command->add_flag("--calibrated", options.calibrated,
                       "Write the .txt file in keV instead of channels");
+    command
+        ->add_option("--measurement", options.measurement,
+                     "Which measurement of an N42 file of several (1 for the first)")
+        ->check(CLI::PositiveNumber);
     return command;
 }
 
 int runConvert(const ConvertOptions& options, const CliEnvironment& environment) {
     const SpectrumOutput output = spectrumOutput(options.output, options.calibrated);
     std::ostream& err = *environment.err;
-    const MeasuredSpectrum spectrum = readSpectrumInput(options.input, err);
-    if (output.energies && !spectrum.calibration)
-        throw UsageError("--calibrated: " + options.input + " has no energy calibration");
-
-    if (const SaveResult saved = writeSpectrum(output, spectrum); !saved) {
-        err << saved.error << '\n';
-        return exitStatus(ExitCode::OutputNotWritten);
-    }
-    for (const std::string& left : whatIsLeftOut(output, spectrum))
-        err << options.output << ": " << left << '\n';
-    return exitStatus(ExitCode::Done);
+    const MeasuredSpectrum spectrum = readSpectrumInput(options.input, err, options.measurement);
+    return writeSpectrumReporting(output, spectrum, options.input, err);
 }
 
 } // namespace tarvio

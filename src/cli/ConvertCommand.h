@@ -4,6 +4,8 @@
 
 #include "cli/CliEnvironment.h"
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 namespace CLI {
@@ -16,6 +18,7 @@ struct ConvertOptions {
     std::string input;
     std::string output;
     bool calibrated = false;
+    std::optional<std::size_t> measurement; // from 1, in an N42 file of several
 };
 
 CLI::App* addConvertCommand(CLI::App& app, ConvertOptions& options);

@@ -7,8 +7,8 @@
 #include "listmode/ListFileReader.h"
 #include "listmode/Replay.h"
 #include "processing/ProcessingOptions.h"
-#include "records/PulseEvent.h"
 #include "records/AtomicFile.h"
+#include "records/PulseEvent.h"
 #include "settings/Duration.h"
 
 #include <CLI/CLI.hpp>
@@ -174,7 +174,8 @@ int runReplay(const ReplayOptions& options, const CliEnvironment& environment) {
             PulseEvent pulse;
             pulse.samples = samples.data();
             pulse.sampleCount = static_cast<std::uint32_t>(samples.size());
-            pulse.height = samples.empty() ? 0.0 : *std::max_element(samples.begin(), samples.end());
+            pulse.height =
+                samples.empty() ? 0.0 : *std::max_element(samples.begin(), samples.end());
             pulse.flags = flags & ~PulseRejectionMask;
             if (processor && !samples.empty())
                 processor->process(pulse);
@@ -204,23 +205,14 @@ int runReplay(const ReplayOptions& options, const CliEnvironment& environment) {
             const ReplayedSpectrum replayed = replaySpectrum(*reader, range, reprocess);
             const MeasuredSpectrum spectrum =
                 described(toMeasured(replayed, info, options.input, "List-mode replay"));
-            if (output.energies && !spectrum.calibration)
-                throw UsageError("--calibrated: " + options.input + " has no energy calibration");
-            if (const SaveResult saved = writeSpectrum(output, spectrum); !saved) {
-                err << saved.error << '\n';
-                return exitStatus(ExitCode::OutputNotWritten);
-            }
-            for (const std::string& left : whatIsLeftOut(output, spectrum))
-                err << options.output << ": " << left << '\n';
-            return exitStatus(ExitCode::Done);
+            return writeSpectrumReporting(output, spectrum, options.input, err);
         }
         const std::vector<ReplayedSpectrum> slices =
             replaySlices(*reader, range, *slice, reprocess);
         std::vector<MeasuredSpectrum> measurements;
         for (std::size_t i = 0; i < slices.size(); ++i)
             measurements.push_back(described(toMeasured(slices[i], info, options.input,
-                                                        "Slice " + std::to_string(i + 1) +
-                                                            " of " +
+                                                        "Slice " + std::to_string(i + 1) + " of " +
                                                             std::to_string(slices.size()))));
         if (const SaveResult saved =
                 writeFileAtomically(options.output, writeN42Measurements(measurements));

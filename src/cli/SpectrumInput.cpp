@@ -5,8 +5,10 @@
 
 namespace tarvio {
 
-MeasuredSpectrum readSpectrumInput(const std::string& path, std::ostream& err) {
-    ReadResult read = readSpectrumFile(path);
+MeasuredSpectrum readSpectrumInput(const std::string& path, std::ostream& err,
+                                   std::optional<std::size_t> measurement) {
+    ReadResult read =
+        measurement ? readSpectrumFile(path, *measurement - 1) : readSpectrumFile(path);
     if (!read)
         throw CommandFailure(ExitCode::InputUnreadable, read.error);
     for (const std::string& note : read.notes)

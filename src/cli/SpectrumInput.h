@@ -5,11 +5,15 @@
 
 #include "formats/MeasuredSpectrum.h"
 
+#include <cstddef>
+#include <optional>
 #include <ostream>
 #include <string>
 
 namespace tarvio {
 
-MeasuredSpectrum readSpectrumInput(const std::string& path, std::ostream& err);
+// measurement: one (from 1) of an N42 file of several measurements; none: the file's spectrum.
+MeasuredSpectrum readSpectrumInput(const std::string& path, std::ostream& err,
+                                   std::optional<std::size_t> measurement = std::nullopt);
 
 } // namespace tarvio

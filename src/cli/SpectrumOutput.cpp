@@ -1,6 +1,7 @@
 #include "cli/SpectrumOutput.h"
 
 #include "cli/CommandErrors.h"
+#include "cli/ExitCodes.h"
 #include "formats/SpectrumFiles.h"
 
 namespace tarvio {
@@ -22,6 +23,19 @@ SaveResult writeSpectrum(const SpectrumOutput& output, const MeasuredSpectrum& s
     MeasuredSpectrum noted = spectrum;
     noted.remarks.insert(noted.remarks.end(), output.remarks.begin(), output.remarks.end());
     return saveSpectrumFile(output.path, noted, output.format, output.energies);
+}
+
+int writeSpectrumReporting(const SpectrumOutput& output, const MeasuredSpectrum& spectrum,
+                           const std::string& input, std::ostream& err) {
+    if (output.energies && !spectrum.calibration)
+        throw UsageError("--calibrated: " + input + " has no energy calibration");
+    if (const SaveResult saved = writeSpectrum(output, spectrum); !saved) {
+        err << saved.error << '\n';
+        return exitStatus(ExitCode::OutputNotWritten);
+    }
+    for (const std::string& left : whatIsLeftOut(output, spectrum))
+        err << output.path << ": " << left << '\n';
+    return exitStatus(ExitCode::Done);
 }
 
 std::vector<std::string> whatIsLeftOut(const SpectrumOutput& output,

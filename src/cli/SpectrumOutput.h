@@ -7,6 +7,7 @@
 #include "formats/SpectrumFiles.h"
 #include "records/SaveResult.h"
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ struct SpectrumOutput {
 SpectrumOutput spectrumOutput(const std::string& path, bool calibrated);
 
 SaveResult writeSpectrum(const SpectrumOutput& output, const MeasuredSpectrum& spectrum);
+
+// writeSpectrum for a command: --calibrated refused (UsageError) when `input` has no energy
+// calibration, a failed write on stderr, what the target leaves out on stderr; the exit
+// status.
+int writeSpectrumReporting(const SpectrumOutput& output, const MeasuredSpectrum& spectrum,
+                           const std::string& input, std::ostream& err);
 
 // What the target cannot keep of this spectrum, one sentence each (the tab-separated text
 // has no times, no operating point and, in its channel form, no energy axis).

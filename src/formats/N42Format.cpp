@@ -462,11 +462,7 @@ MeasuredSpectrum readN42(std::string_view text, std::vector<std::string>& notes)
 std::vector<MeasuredSpectrum> readN42Measurements(std::string_view text,
                                                   std::vector<std::string>& notes) {
     pugi::xml_document doc;
-    const pugi::xml_parse_result parsed =
-        doc.load_buffer(text.data(), text.size(), pugi::parse_default, pugi::encoding_auto);
-    if (!parsed)
-        failAtLine(lineAt(text, parsed.offset),
-                   std::string("not well-formed XML: ") + parsed.description());
+    loadDocument(text, doc);
     const pugi::xml_node root = doc.document_element();
     std::vector<pugi::xml_node> measurements;
     for (pugi::xml_node node : root.children()) {

@@ -162,16 +162,48 @@ ReadResult readSpectrumText(std::string_view text, FileFormat format, const std:
     return result;
 }
 
+namespace {
+
+ReadResult unreadableFile(const std::string& path, const TextFileContents& file) {
+    ReadResult result;
+    result.format = formatForPath(path).value_or(FileFormat::TabText);
+    result.error =
+        path + ": " + (file.status == ReadStatus::Missing ? "does not exist" : file.problem);
+    return result;
+}
+
+} // namespace
+
 ReadResult readSpectrumFile(const std::string& path) {
     const TextFileContents file = readTextFile(path, MaxSpectrumFileBytes);
-    if (file.status != ReadStatus::Ok) {
-        ReadResult result;
-        result.format = formatForPath(path).value_or(FileFormat::TabText);
-        result.error =
-            path + ": " + (file.status == ReadStatus::Missing ? "does not exist" : file.problem);
+    if (file.status != ReadStatus::Ok)
+        return unreadableFile(path, file);
+    return readSpectrumText(file.text, detectFormat(path, file.text), path);
+}
+
+ReadResult readSpectrumFile(const std::string& path, std::size_t measurement) {
+    const TextFileContents file = readTextFile(path, MaxSpectrumFileBytes);
+    if (file.status != ReadStatus::Ok)
+        return unreadableFile(path, file);
+    ReadResult result;
+    result.format = detectFormat(path, file.text);
+    if (result.format != FileFormat::N42) {
+        result.error = path + ": only an N42 file holds several measurements";
         return result;
     }
-    return readSpectrumText(file.text, detectFormat(path, file.text), path);
+    try {
+        std::vector<MeasuredSpectrum> all = readN42Measurements(file.text, result.notes);
+        if (measurement < all.size())
+            result.spectrum = std::move(all[measurement]);
+        else
+            result.error = path + ": holds " + std::to_string(all.size()) +
+                           " measurement(s), not a measurement " + std::to_string(measurement + 1);
+    } catch (const ParseError& error) {
+        result.error = path + ": " + error.what();
+    } catch (const std::bad_alloc&) {
+        result.error = path + ": too large to read";
+    }
+    return result;
 }
 
 } // namespace tarvio

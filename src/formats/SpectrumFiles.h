@@ -58,5 +58,8 @@ FileFormat detectFormat(std::string_view path, std::string_view text);
 // name stands in front of every error ("<name>: line 3: ...").
 ReadResult readSpectrumText(std::string_view text, FileFormat format, const std::string& name);
 ReadResult readSpectrumFile(const std::string& path);
+// One measurement (from 0) of an N42 file that holds several (a time-sliced replay); an error
+// for another format or a measurement the file does not hold.
+ReadResult readSpectrumFile(const std::string& path, std::size_t measurement);
 
 } // namespace tarvio

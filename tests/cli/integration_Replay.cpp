@@ -85,6 +85,13 @@ TEST(ReplayCommand, wholeRangeAndSlices_equalTheLiveCountsOfTheirTime) {
     }
     EXPECT_EQ(sum, part.spectrum->counts);
 
+    // One slice read back through the program, and one the file does not hold.
+    ASSERT_EQ(run({"convert", slicesPath, dir.file("third.csv"), "--measurement", "3"}), 0);
+    const ReadResult third = readSpectrumFile(dir.file("third.csv"));
+    ASSERT_TRUE(third) << third.error;
+    EXPECT_EQ(third.spectrum->counts, slices[2].counts);
+    EXPECT_EQ(run({"analyze", slicesPath, "--measurement", "7"}), 6);
+
     std::string schema = std::string(TARVIO_SHARED_DIR) + "/reference/n42/n42.xsd";
     if (const char* path = std::getenv("TARVIO_N42_SCHEMA"))
         schema = path;
